@@ -1,0 +1,52 @@
+#include "common/file.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace ks {
+namespace {
+
+class FileTest : public ::testing::Test {
+ protected:
+  std::string path_ = ::testing::TempDir() + "ks_file_" + std::to_string(getpid());
+  void TearDown() override {
+    SetFileFaultHook(nullptr);
+    RemoveFile(path_);
+  }
+};
+
+TEST_F(FileTest, WritesAndReadsAtOffsets) {
+  File f;
+  ASSERT_TRUE(f.Open(path_, File::Mode::kCreate));
+  ASSERT_TRUE(f.WriteAt(4, "abcd", 4));
+  EXPECT_EQ(f.Size(), 8);
+  char buf[8] = {};
+  EXPECT_EQ(f.ReadAt(6, buf, 8), 2);  // short at the end
+  EXPECT_EQ(std::string(buf, 2), "cd");
+  EXPECT_FALSE(f.ReadExactAt(6, buf, 3));
+}
+
+TEST_F(FileTest, FaultHookFailsWritesAndShortensReads) {
+  File f;
+  ASSERT_TRUE(f.Open(path_, File::Mode::kCreate));
+  ASSERT_TRUE(f.WriteAt(0, "0123456789", 10));
+  SetFileFaultHook([](const std::string&, bool is_write, uint64_t, size_t size) -> int64_t {
+    return is_write ? 3 : static_cast<int64_t>(size / 2);
+  });
+  EXPECT_FALSE(f.WriteAt(0, "abcdef", 6));
+  char buf[10];
+  EXPECT_EQ(f.ReadAt(0, buf, 10), 5);
+  SetFileFaultHook(nullptr);
+  EXPECT_TRUE(f.ReadExactAt(0, buf, 10));
+}
+
+TEST_F(FileTest, OpenFailsOnMissingFileAndDirectory) {
+  File f;
+  EXPECT_FALSE(f.Open(path_ + ".missing", File::Mode::kReadOnly));
+  EXPECT_FALSE(f.Open("/tmp", File::Mode::kReadOnly));
+  EXPECT_FALSE(f.IsOpen());
+}
+
+}  // namespace
+}  // namespace ks
