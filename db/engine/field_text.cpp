@@ -1,0 +1,225 @@
+#include "db/engine/field_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "common/codepage.h"
+#include "common/exception.h"
+
+namespace ks {
+
+std::string TrimTrailingBlanks(std::string_view s) {
+  size_t end = s.size();
+  while (end > 0 && s[end - 1] == ' ') --end;
+  return std::string(s.substr(0, end));
+}
+
+std::string RepeatChar(char c, int n) { return n <= 0 ? std::string() : std::string(n, c); }
+
+std::string PadLeft(std::string_view s, int width) {
+  if (static_cast<int>(s.size()) >= width) return std::string(s);
+  return RepeatChar(' ', width - static_cast<int>(s.size())) + std::string(s);
+}
+
+std::string PadRight(std::string_view s, int width) {
+  if (width <= 0) return std::string();
+  if (static_cast<int>(s.size()) >= width) return std::string(s.substr(0, width));
+  return std::string(s) + RepeatChar(' ', width - static_cast<int>(s.size()));
+}
+
+std::string BufferToString(const char* data, size_t n) {
+  return n == 0 ? std::string() : std::string(data, n);
+}
+
+std::string NextKeyField(std::string_view list, size_t& position) {
+  if (position < 1) position = 1;
+  if (position > list.size()) {
+    position = list.size() + 1;
+    return std::string();
+  }
+  const size_t start = position - 1;
+  size_t end = list.find(';', start);
+  if (end == std::string_view::npos) end = list.size();
+  position = end + 2;  // past the ';'
+  return TrimTrailingBlanks(list.substr(start, end - start));
+}
+
+bool CharToBool(char c) { return c == 'T' || c == 't' || c == 'Y' || c == 'y'; }
+
+char BoolToChar(bool value) { return value ? 'T' : 'F'; }
+
+std::string DateToDbf(DateTime date) {
+  if (date.value == 0) return "00000000";
+  int year = 0, month = 0, day = 0;
+  DecodeDate(date, year, month, day);
+  // A date outside the four-digit years has no text form; it is stored as no date rather
+  // than as a text that reads back as another day.
+  if (year < 1 || year > 9999) return "00000000";
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d%02d%02d", year, month, day);
+  return text;
+}
+
+namespace {
+
+// The decimal integer of s, or 0 when s is not one (blanks around it are allowed).
+int ReadInt(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  int value = 0;
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (ec != std::errc() || end != s.data() + s.size()) return 0;
+  return value;
+}
+
+std::string_view Slice(std::string_view s, size_t from, size_t count) {
+  if (from >= s.size()) return {};
+  return s.substr(from, count);
+}
+
+}  // namespace
+
+DateTime DbfToDate(std::string_view s) {
+  const int year = ReadInt(Slice(s, 0, 4));
+  const int month = ReadInt(Slice(s, 4, 2));
+  const int day = ReadInt(Slice(s, 6, 2));
+  if (year == 0 && month == 0 && day == 0) return DateTime{0};
+  DateTime date;
+  if (!TryEncodeDate(year, month, day, date)) return DateTime{0};
+  return date;
+}
+
+std::string IntToDbf(int32_t value, int width) {
+  const std::string digits = std::to_string(value);
+  if (static_cast<int>(digits.size()) > width) return RepeatChar('*', width);
+  return PadLeft(digits, width);
+}
+
+std::string FloatToDbf(double value, int width, int decimals) {
+  if (!std::isfinite(value)) return RepeatChar('*', width);
+  if (decimals < 0) decimals = 0;
+  char formatted[512];
+  auto [end, ec] = std::to_chars(formatted, formatted + sizeof formatted, value,
+                                 std::chars_format::fixed, decimals);
+  if (ec != std::errc()) return RepeatChar('*', width);
+
+  // Split the formatted number into sign, integer digits and fraction digits.
+  bool negative = false, seen_sign = false, in_fraction = false;
+  std::string integer, fraction;
+  for (const char* p = formatted; p != end; ++p) {
+    const char c = *p;
+    if (c == '.' && !in_fraction) {
+      in_fraction = true;
+    } else if ((c == '-' || c == '+') && !seen_sign) {
+      seen_sign = true;
+      negative = c == '-';
+    } else if (c >= '0' && c <= '9') {
+      (in_fraction ? fraction : integer) += c;
+    }
+  }
+  if (integer.empty()) integer = "0";
+  const int integer_width = decimals > 0 ? width - decimals - 1 : width;
+  const std::string integer_text = (negative ? "-" : "") + integer;
+  if (static_cast<int>(integer_text.size()) > integer_width) return RepeatChar('*', width);
+  if (decimals == 0) return PadLeft(integer_text, width);
+  while (static_cast<int>(fraction.size()) < decimals) fraction += '0';
+  return PadLeft(integer_text, integer_width) + "." + fraction;
+}
+
+double DbfToFloat(std::string_view s) {
+  bool negative = false, seen_sign = false, seen_digit = false, in_fraction = false;
+  std::string integer, fraction;
+  for (const char c : s) {
+    if (c >= '0' && c <= '9') {
+      seen_digit = true;
+      (in_fraction ? fraction : integer) += c;
+    } else if (c == '.') {
+      in_fraction = true;
+    } else if ((c == '+' || c == '-') && !seen_digit && !in_fraction && !seen_sign) {
+      seen_sign = true;
+      negative = c == '-';
+    }
+  }
+  if (!seen_digit) return 0;
+  std::string text = integer.empty() ? "0" : integer;
+  if (!fraction.empty()) text += "." + fraction;
+  double value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc()) return 0;
+  return negative ? -value : value;
+}
+
+bool IsOverflowMark(std::string_view s) {
+  if (s.empty()) return false;
+  for (const char c : s) {
+    if (c != '*') return false;
+  }
+  return true;
+}
+
+std::string VariantToText(const Variant& value) {
+  if (value.IsNull()) return std::string();
+  if (value.Is<std::string>()) return value.As<std::string>();
+  if (value.Is<int32_t>()) return std::to_string(value.As<int32_t>());
+  if (value.Is<bool>()) return value.As<bool>() ? "True" : "False";
+  if (value.Is<double>()) {
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value.As<double>());
+    return ec == std::errc() ? std::string(text, end) : std::string();
+  }
+  if (value.Is<DateTime>()) {
+    int y = 0, m = 0, d = 0;
+    DecodeDate(value.As<DateTime>(), y, m, d);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d", d, m, y);
+    return text;
+  }
+  throw Exception("Could not convert variant to text");
+}
+
+std::string BuildLocateExpr(const std::function<int(const std::string&)>& field_type,
+                            int options, std::string_view key_fields,
+                            const Variant& key_values) {
+  try {
+    std::vector<std::string> names;
+    size_t position = 1;
+    while (position <= key_fields.size()) names.push_back(NextKeyField(key_fields, position));
+    if (names.empty()) return std::string();
+
+    std::string expression;
+    for (size_t i = 0; i < names.size(); ++i) {
+      std::string name = names[i];
+      if (name.empty()) return std::string();
+      std::string value;
+      if (names.size() == 1) {
+        value = VariantToText(key_values);
+      } else {
+        if (!key_values.Is<Variant::Array>()) return std::string();
+        const Variant::Array& values = key_values.As<Variant::Array>();
+        if (i >= values.size()) return std::string();
+        value = VariantToText(values[i]);
+      }
+      if (field_type(name) == 'C') {
+        const size_t length = value.size();
+        if (options & 1) {
+          name = "UPPER(" + name + ")";
+          value = UpperCp1251(value);
+        }
+        value = "'" + value + "'";
+        if ((options & 2) && i + 1 == names.size()) {
+          name = "LEFT(" + name + "," + std::to_string(length) + ")";
+        }
+      }
+      if (!expression.empty()) expression += ".AND.";
+      expression += name + "=" + value;
+    }
+    return expression;
+  } catch (...) {
+    return std::string();
+  }
+}
+
+}  // namespace ks
