@@ -1,0 +1,100 @@
+#include "app/gui/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/converter.h"
+#include "common/codepage.h"
+
+namespace ks {
+namespace {
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  Converter converter_;
+  TfrmMain form_{converter_};
+  int run_clicks_ = 0;
+  int exit_clicks_ = 0;
+
+  void SetUp() override {
+    QObject::connect(form_.btnRun(), &QPushButton::clicked, [this] { ++run_clicks_; });
+    QObject::connect(form_.btnExit(), &QPushButton::clicked, [this] { ++exit_clicks_; });
+    form_.show();
+    form_.activateWindow();
+    QApplication::processEvents();
+  }
+};
+
+TEST_F(MainFormTest, CaptionControlsAndGeometry) {
+  EXPECT_EQ(form_.windowTitle(), QStringLiteral("Преобразование данных"));
+  EXPECT_EQ(form_.size(), QSize(361, 330));
+  EXPECT_EQ(form_.memCopyLog()->geometry(), QRect(4, 4, 353, 273));
+  EXPECT_EQ(form_.pbrCopyProgress()->geometry(), QRect(4, 279, 353, 16));
+  EXPECT_EQ(form_.btnRun()->geometry(), QRect(185, 301, 84, 25));
+  EXPECT_EQ(form_.btnExit()->geometry(), QRect(273, 301, 84, 25));
+  EXPECT_EQ(form_.btnRun()->text(), QStringLiteral("Старт"));
+  EXPECT_EQ(form_.btnExit()->text(), QStringLiteral("Выход"));
+  EXPECT_TRUE(form_.memCopyLog()->isReadOnly());
+  EXPECT_TRUE(form_.memCopyLog()->toPlainText().isEmpty());
+  EXPECT_EQ(form_.pbrCopyProgress()->minimum(), 0);
+  EXPECT_EQ(form_.pbrCopyProgress()->maximum(), 100);
+  EXPECT_EQ(form_.pbrCopyProgress()->value(), 0);
+  EXPECT_EQ(form_.font().family(), QStringLiteral("MS Sans Serif"));
+  EXPECT_EQ(form_.font().pointSize(), 8);
+}
+
+TEST_F(MainFormTest, AnchorsFollowResize) {
+  form_.resize(500, 400);
+  QApplication::processEvents();
+  EXPECT_EQ(form_.memCopyLog()->geometry(), QRect(4, 4, 492, 343));
+  EXPECT_EQ(form_.pbrCopyProgress()->geometry(), QRect(4, 349, 492, 16));
+  EXPECT_EQ(form_.btnRun()->geometry(), QRect(324, 371, 84, 25));
+  EXPECT_EQ(form_.btnExit()->geometry(), QRect(412, 371, 84, 25));
+}
+
+TEST_F(MainFormTest, EnterPressesStartAndEscPressesExit) {
+  form_.memCopyLog()->setFocus();
+  QTest::keyClick(form_.memCopyLog(), Qt::Key_Return);
+  EXPECT_EQ(run_clicks_, 1);
+  EXPECT_EQ(exit_clicks_, 0);
+  QTest::keyClick(form_.memCopyLog(), Qt::Key_Escape);
+  EXPECT_EQ(exit_clicks_, 1);
+  EXPECT_FALSE(form_.isVisible());
+}
+
+TEST_F(MainFormTest, ClosingTheWindowClosesItWithoutPressingExitAgain) {
+  form_.close();
+  EXPECT_FALSE(form_.isVisible());
+  EXPECT_EQ(exit_clicks_, 0);
+}
+
+TEST_F(MainFormTest, LogKeepsEmptyLinesAndEveryRun) {
+  form_.AddLogLine(W("Начало"));
+  form_.AddLogLine("");
+  form_.AddLogLine("---");
+  EXPECT_EQ(form_.memCopyLog()->toPlainText(), QStringLiteral("Начало\n\n---"));
+  form_.AddLogLine(W("второй"));
+  EXPECT_EQ(form_.memCopyLog()->document()->blockCount(), 4);
+}
+
+TEST_F(MainFormTest, ConfigurationIsHandedToTheCore) {
+  const std::string dir = ::testing::TempDir() + "ks_gui_noini/";
+  form_.LoadConfiguration(dir);
+  EXPECT_EQ(form_.DatabasePath(), dir + "Database/");
+  EXPECT_EQ(converter_.DatabasePath(), dir + "Database/");
+}
+
+}  // namespace
+}  // namespace ks
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
