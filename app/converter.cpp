@@ -7,6 +7,6 @@ Converter::~Converter() = default;
 
 void Converter::TakeDatabasePath(const std::string& database_path) { database_path_ = database_path; }
 
-void Converter::Run(IMainWindow& /*window*/) {}
+bool Converter::Run(IMainWindow& /*window*/) { return true; }
 
 }  // namespace ks

@@ -21,11 +21,17 @@ class Converter {
   void TakeDatabasePath(const std::string& database_path);
   const std::string& DatabasePath() const { return database_path_; }
 
-  // The whole conversion, synchronously. Errors propagate to the caller, which shows them.
-  void Run(IMainWindow& window);
+  // The directory of the legacy tables (the alias directory, or an override).
+  void SetLegacyDirectory(const std::string& directory) { legacy_directory_ = directory; }
+  const std::string& LegacyDirectory() const { return legacy_directory_; }
+
+  // The whole conversion, synchronously. False when the operator did not confirm the
+  // question (nothing is touched then). Errors propagate to the caller, which shows them.
+  bool Run(IMainWindow& window);
 
  private:
   std::string database_path_;
+  std::string legacy_directory_;
 };
 
 }  // namespace ks

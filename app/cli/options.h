@@ -1,0 +1,24 @@
+#pragma once
+// The command line of ksconvert-cli.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ks {
+
+struct CliOptions {
+  std::string config;    // --config FILE; empty: ks.ini beside the executable
+  std::string legacy;    // --legacy DIR; empty: the alias from the configuration
+  std::string database;  // --database DIR; empty: the directory from the configuration
+  bool yes = false;      // --yes answers the question OK
+  bool help = false;
+};
+
+// Parses the arguments after the program name. On a usage error returns nothing and puts
+// the reason into error.
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
+
+extern const char kCliUsage[];
+
+}  // namespace ks

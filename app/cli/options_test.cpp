@@ -1,0 +1,37 @@
+#include "app/cli/options.h"
+
+#include <gtest/gtest.h>
+
+namespace ks {
+namespace {
+
+TEST(CliOptions, ParsesEveryOption) {
+  std::string error;
+  auto o = ParseCliOptions({"--config", "/etc/ks.ini", "--legacy", "/old", "--database", "/new/", "--yes"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(o->config, "/etc/ks.ini");
+  EXPECT_EQ(o->legacy, "/old");
+  EXPECT_EQ(o->database, "/new/");
+  EXPECT_TRUE(o->yes);
+  EXPECT_FALSE(o->help);
+}
+
+TEST(CliOptions, NoArgumentsMeansDefaults) {
+  std::string error;
+  auto o = ParseCliOptions({}, error);
+  ASSERT_TRUE(o);
+  EXPECT_TRUE(o->config.empty());
+  EXPECT_FALSE(o->yes);
+}
+
+TEST(CliOptions, UsageErrors) {
+  std::string error;
+  EXPECT_FALSE(ParseCliOptions({"--legacy"}, error));
+  EXPECT_EQ(error, "--legacy needs a value");
+  EXPECT_FALSE(ParseCliOptions({"--frobnicate"}, error));
+  EXPECT_EQ(error, "unknown argument: --frobnicate");
+  EXPECT_FALSE(ParseCliOptions({"--database", ""}, error));
+}
+
+}  // namespace
+}  // namespace ks
