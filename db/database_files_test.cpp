@@ -1,0 +1,60 @@
+#include "db/database_files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <unistd.h>
+
+namespace ks {
+namespace {
+
+class DatabaseFilesTest : public ::testing::Test {
+ protected:
+  std::string dir_ = ::testing::TempDir() + "ks_dbfiles_" + std::to_string(getpid()) + "/";
+  void SetUp() override { ASSERT_EQ(system(("rm -rf " + dir_ + " && mkdir -p " + dir_).c_str()), 0); }
+  void TearDown() override { (void)system(("rm -rf " + dir_).c_str()); }
+  void Touch(const std::string& name, const std::string& content = "") {
+    std::ofstream(dir_ + name, std::ios::binary) << content;
+  }
+};
+
+TEST_F(DatabaseFilesTest, EmptinessLooksForTablesIndexesAndMemos) {
+  EXPECT_TRUE(DirectoryHoldsNoTables(dir_));
+  EXPECT_TRUE(DirectoryHoldsNoTables(dir_ + "missing/"));
+  Touch("x.txt");
+  EXPECT_TRUE(DirectoryHoldsNoTables(dir_));
+  Touch("x.fpt");
+  EXPECT_FALSE(DirectoryHoldsNoTables(dir_));
+  EXPECT_FALSE(DirectoryHoldsNoTables(dir_.substr(0, dir_.size() - 1)));  // without the delimiter
+}
+
+TEST_F(DatabaseFilesTest, UpperCaseExtensionsCountAndDirectoriesDoNot) {
+  ASSERT_EQ(system(("mkdir " + dir_ + "sub.cdx").c_str()), 0);
+  EXPECT_TRUE(DirectoryHoldsNoTables(dir_));
+  Touch("LINES.CDX");
+  Touch("doc.cdx");
+  auto names = FilesWithExtension(dir_, "cdx");
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"LINES.CDX", "doc.cdx"}));
+}
+
+TEST_F(DatabaseFilesTest, ClearsOnlyTheIndexFlag) {
+  std::string header(33, '\0');
+  header[0] = '\x03';
+  header[28] = '\x01';
+  header[29] = '\xC9';
+  Touch("t.dbf", header);
+  ASSERT_TRUE(ClearStructuralIndexFlag(dir_ + "t.dbf"));
+  std::ifstream in(dir_ + "t.dbf", std::ios::binary);
+  std::string back((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(back[28], '\0');
+  EXPECT_EQ(back[29], '\xC9');
+  EXPECT_EQ(back.size(), 33u);
+  Touch("junk.dbf", "not a table at all, just text....");
+  EXPECT_FALSE(ClearStructuralIndexFlag(dir_ + "junk.dbf"));
+  EXPECT_FALSE(ClearStructuralIndexFlag(dir_ + "missing.dbf"));
+}
+
+}  // namespace
+}  // namespace ks
