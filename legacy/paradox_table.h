@@ -1,0 +1,98 @@
+#pragma once
+// Reads a Paradox table (.DB with its optional .MB) record by record in the table's own
+// order: along the chain of data blocks, which for a keyed table is primary-key order.
+// Blocks are read in large chunks; a field is decoded only when it is asked for. Every
+// fault of the files ends in a ks::Exception naming the table and the file.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "common/date_time.h"
+#include "common/file.h"
+#include "legacy/paradox_blob_file.h"
+#include "legacy/paradox_header.h"
+
+namespace ks {
+
+class ParadoxTable {
+ public:
+  ParadoxTable();
+  ~ParadoxTable();
+  ParadoxTable(const ParadoxTable&) = delete;
+  ParadoxTable& operator=(const ParadoxTable&) = delete;
+
+  // Opens the data file and, when blob_path is not empty, its blob file; label names the
+  // table in messages. Walks the block chain once, so that a broken chain fails here.
+  void Open(const std::string& db_path, const std::string& blob_path, const std::string& label);
+  void Close();
+  bool IsOpen() const { return file_.IsOpen(); }
+
+  const ParadoxHeader& Header() const { return header_; }
+  const std::vector<ParadoxField>& Fields() const { return header_.fields; }
+  // Index of the field with that name, compared without regard to case; -1 when absent.
+  int FindField(std::string_view name) const;
+  // Records along the block chain.
+  uint32_t RecordCount() const { return record_count_; }
+
+  void First();
+  void Next();
+  bool Eof() const { return record_ == nullptr; }
+
+  // Values of the current record (the cursor must not be at the end). Blank values read
+  // as 0, an empty text, false or day 0 (30 December 1899).
+  bool IsNull(int field) const;
+  int64_t AsInteger(int field) const;
+  double AsDouble(int field) const;
+  bool AsLogical(int field) const;
+  DateTime AsDateTime(int field) const;
+  // Alpha and bytes as stored up to the first NUL, memos and other blobs whole, numbers
+  // as decimal text.
+  std::string AsText(int field) const;
+  // A blob field's value as stored (a graphic keeps its 8-byte prefix).
+  std::string ReadBlob(int field) const;
+
+  // Positions on the first record whose integer field holds key; false (and at the end)
+  // when there is none. The look-up table for the field is built on first use.
+  bool Find(int field, int64_t key);
+
+ private:
+  struct ChainBlock {
+    uint16_t block;
+    uint16_t records;
+    uint32_t first_record;  // ordinal of its first record in table order
+  };
+
+  void WalkChain();
+  void Position(size_t chain_index, uint32_t slot);
+  void PositionOrdinal(uint32_t ordinal);
+  const uint8_t* Block(int block);
+  const uint8_t* FieldData(int field) const;
+  [[noreturn]] void Fail(const std::string& utf8_detail) const;
+  [[noreturn]] void FailCp1251(const std::string& detail) const;
+
+  File file_;
+  uint64_t file_size_ = 0;
+  ParadoxBlobFile blobs_;
+  std::string label_;
+  ParadoxHeader header_;
+  std::vector<ChainBlock> chain_;
+  uint32_t record_count_ = 0;
+
+  // A window of consecutive blocks read in one go.
+  std::vector<uint8_t> window_;
+  int window_first_ = 0;
+  int window_blocks_ = 0;
+
+  // Cursor.
+  size_t chain_index_ = 0;
+  uint32_t slot_ = 0;
+  const uint8_t* record_ = nullptr;
+
+  std::unordered_map<int, std::unordered_map<int64_t, uint32_t>> indexes_;
+};
+
+}  // namespace ks
