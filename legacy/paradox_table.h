@@ -40,6 +40,7 @@ class ParadoxTable {
 
   void First();
   void Next();
+  void GoToEnd() { Position(chain_.size(), 0); }
   bool Eof() const { return record_ == nullptr; }
 
   // Values of the current record (the cursor must not be at the end). Blank values read
