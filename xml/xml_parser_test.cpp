@@ -24,14 +24,14 @@ TEST(XmlParser, TextWithoutTagsGivesNoChildren) {
 
 TEST(XmlParser, DeclarationAndElementInDocumentOrder) {
   TqrxTree tree;
-  tree.LoadFromText("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\r\n<metadata version=\"7\">\r\n</metadata>");
+  tree.LoadFromText("<?xml version=\"1.0\" encoding=\"Windows-1251\"?>\r\n<doc version=\"7\">\r\n</doc>");
   ASSERT_EQ(tree.ChildCount(), 2);
   auto& decl = TagCast<TqrxInstructionTag>(&tree.Child(0));
   EXPECT_EQ(decl.TagName(), "xml");
   EXPECT_EQ(decl.GetAttr("encoding"), "Windows-1251");
   EXPECT_EQ(NodeAt(tree, 1).GetAttr("version"), "7");
-  EXPECT_NE(tree.FindChild("metadata"), nullptr);
-  EXPECT_EQ(tree.FindChild("Metadata"), nullptr);
+  EXPECT_NE(tree.FindChild("doc"), nullptr);
+  EXPECT_EQ(tree.FindChild("Doc"), nullptr);
 }
 
 TEST(XmlParser, ClosingTagsAreNeverCompared) {
@@ -55,7 +55,7 @@ TEST(XmlParser, UnclosedStartTagTakesTheRestAsDescendants) {
 
 TEST(XmlParser, AttributeScanningRules) {
   TqrxTree tree;
-  tree.LoadFromText("<row a='x''y' q=\"say \"\"hi\"\"\"/>");
+  tree.LoadFromText("<r a='x''y' q=\"say \"\"hi\"\"\"/>");
   EXPECT_EQ(NodeAt(tree, 0).GetAttr("a"), "x'y");
   EXPECT_EQ(NodeAt(tree, 0).GetAttr("q"), "say \"hi\"");
 
