@@ -1,0 +1,211 @@
+#include "db/engine/xbase/cdx_index.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <numeric>
+
+#include "db/engine/xbase/dbf_table.h"
+#include "db/engine/xbase/xbase.h"
+
+namespace ks::xbase {
+
+// ---- key encoding ----------------------------------------------------------------------
+
+void EncodeDouble(double value, uint8_t* out) {
+  if (value == 0) value = 0;  // -0 becomes +0
+  uint64_t bits;
+  std::memcpy(&bits, &value, 8);
+  if (value >= 0 || value != value) {
+    bits ^= uint64_t(1) << 63;
+  } else {
+    bits = ~bits;
+  }
+  for (int i = 0; i < 8; ++i) out[i] = uint8_t(bits >> (56 - 8 * i));
+}
+
+double DecodeDouble(const uint8_t* in) {
+  uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) bits = (bits << 8) | in[i];
+  if (bits & (uint64_t(1) << 63)) {
+    bits ^= uint64_t(1) << 63;
+  } else {
+    bits = ~bits;
+  }
+  double value;
+  std::memcpy(&value, &bits, 8);
+  return value;
+}
+
+// ---- one tag ---------------------------------------------------------------------------
+
+Tag::Tag(TagSpec spec, std::unique_ptr<Expression> key, std::unique_ptr<Expression> filter, size_t key_len)
+    : spec_(std::move(spec)), key_(std::move(key)), filter_(std::move(filter)), keys_(key_len) {}
+
+std::unique_ptr<Tag> Tag::Make(const TagSpec& spec, const std::vector<FieldDef>& fields, std::string* error) {
+  if (spec.name.empty() || spec.name.size() > 10) {
+    *error = "bad tag name";
+    return nullptr;
+  }
+  auto key = Expression::Parse(spec.expression, fields, error);
+  if (!key) return nullptr;
+  std::unique_ptr<Expression> filter;
+  if (spec.filter.find_first_not_of(' ') != std::string::npos) {
+    filter = Expression::Parse(spec.filter, fields, error);
+    if (!filter) return nullptr;
+    if (filter->Type() != 'L') {
+      *error = "the filter is not a logical expression";
+      return nullptr;
+    }
+  }
+  size_t key_len = 0;
+  switch (key->Type()) {
+    case 'C': key_len = size_t(key->Length()); break;
+    case 'N':
+    case 'D': key_len = 8; break;
+    default: key_len = 1; break;
+  }
+  if (key_len < 1 || key_len > 240) {
+    *error = "the key is longer than 240 bytes or empty";
+    return nullptr;
+  }
+  return std::unique_ptr<Tag>(new Tag(spec, std::move(key), std::move(filter), key_len));
+}
+
+void Tag::MakeKey(const char* record, uint8_t* out) const {
+  const Value v = key_->Evaluate(record);
+  const size_t len = keys_.KeyLen();
+  switch (v.type) {
+    case 'C': {
+      const size_t n = std::min(len, v.text.size());
+      std::memcpy(out, v.text.data(), n);
+      std::memset(out + n, ' ', len - n);
+      break;
+    }
+    case 'N':
+    case 'D': EncodeDouble(v.number, out); break;
+    default: out[0] = v.logical ? 'T' : 'F'; break;
+  }
+}
+
+bool Tag::MakeEntry(const char* record, uint32_t recno, uint8_t* entry) const {
+  if (filter_ && !filter_->Evaluate(record).logical) return false;
+  MakeKey(record, entry);
+  KeyList::PutRecNo(entry, keys_.KeyLen(), recno);
+  return true;
+}
+
+std::string Tag::SeekKey(std::string_view text) const {
+  uint8_t buf[8];
+  switch (key_->Type()) {
+    case 'C': return std::string(text.substr(0, std::min(text.size(), keys_.KeyLen())));
+    case 'N': EncodeDouble(ParseNumber(text.data(), text.size()), buf); break;
+    case 'D': EncodeDouble(DateToJulian(text), buf); break;
+    default: {
+      const char c = text.empty() ? 'F' : text[0];
+      return std::string(1, (c == 'T' || c == 't' || c == 'Y' || c == 'y') ? 'T' : 'F');
+    }
+  }
+  return std::string(reinterpret_cast<char*>(buf), 8);
+}
+
+bool Tag::Update(const char* old_record, const char* new_record, uint32_t recno) {
+  uint8_t old_entry[256], new_entry[256];
+  const size_t size = keys_.EntrySize();
+  const bool old_in = old_record && MakeEntry(old_record, recno, old_entry);
+  const bool new_in = MakeEntry(new_record, recno, new_entry);
+  if (old_in && new_in && std::memcmp(old_entry, new_entry, size) == 0) return false;
+  if (!old_in && !new_in) return false;
+  if (old_in) keys_.Erase(old_entry);
+  if (new_in) {
+    if (spec_.unique) {
+      // One entry per key: the first record keeps it.
+      const KeyList::Pos p = keys_.LowerBound(new_entry, keys_.KeyLen());
+      if (!keys_.IsEnd(p) && std::memcmp(keys_.At(p), new_entry, keys_.KeyLen()) == 0) return true;
+    }
+    keys_.Insert(new_entry);
+  }
+  return true;
+}
+
+// ---- the compound index ----------------------------------------------------------------
+
+Tag* CompoundIndex::Find(std::string_view name) {
+  std::string upper(name);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  }
+  for (auto& tag : tags_) {
+    if (tag->Name() == upper) return tag.get();
+  }
+  return nullptr;
+}
+
+void CompoundIndex::OnChange(const char* old_record, const char* new_record, uint32_t recno) {
+  for (auto& tag : tags_) {
+    if (tag->Update(old_record, new_record, recno)) dirty_ = true;
+  }
+}
+
+int CompoundIndex::Flush() { return dirty_ ? Write() : 0; }
+
+int CompoundIndex::Create(const std::string& path, const std::vector<TagSpec>& specs, DbfTable& table,
+                          std::unique_ptr<CompoundIndex>* out) {
+  std::unique_ptr<CompoundIndex> index(new CompoundIndex());
+  index->path_ = path;
+  for (const TagSpec& spec : specs) {
+    std::string error;
+    auto tag = Tag::Make(spec, table.Fields(), &error);
+    if (!tag || index->Find(spec.name)) return e4parm;
+    index->tags_.push_back(std::move(tag));
+  }
+  if (index->tags_.size() > 30) return e4parm;  // the tag directory is one page
+
+  // Every record's entries, sorted, then loaded in order.
+  std::vector<char> record(table.RecordWidth());
+  std::vector<std::vector<uint8_t>> entries(index->tags_.size());
+  for (uint32_t recno = 1; recno <= table.RecordCount(); ++recno) {
+    if (const int rc = table.ReadRecord(recno, record.data()); rc != 0) return rc;
+    for (size_t t = 0; t < index->tags_.size(); ++t) {
+      const Tag& tag = *index->tags_[t];
+      uint8_t entry[256];
+      if (tag.MakeEntry(record.data(), recno, entry)) entries[t].insert(entries[t].end(), entry, entry + tag.Keys().EntrySize());
+    }
+  }
+  for (size_t t = 0; t < index->tags_.size(); ++t) {
+    Tag& tag = *index->tags_[t];
+    const size_t size = tag.Keys().EntrySize();
+    const size_t key_len = tag.KeyLen();
+    const uint8_t* base = entries[t].data();
+    std::vector<uint32_t> order(entries[t].size() / size);
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+      return std::memcmp(base + size_t(a) * size, base + size_t(b) * size, size) < 0;
+    });
+    const uint8_t* previous = nullptr;
+    for (uint32_t i : order) {
+      const uint8_t* entry = base + size_t(i) * size;
+      if (tag.Spec().unique && previous && std::memcmp(previous, entry, key_len) == 0) continue;
+      tag.Keys().PushBack(entry);
+      previous = entry;
+    }
+  }
+  if (!index->file_.Open(path, File::Mode::kCreate)) return e4create;
+  if (const int rc = index->Write(); rc != 0) return rc;
+  *out = std::move(index);
+  return 0;
+}
+
+int CompoundIndex::Open(const std::string& path, const std::vector<FieldDef>& fields,
+                        std::unique_ptr<CompoundIndex>* out) {
+  std::unique_ptr<CompoundIndex> index(new CompoundIndex());
+  index->path_ = path;
+  if (!index->file_.Open(path, File::Mode::kReadWrite)) {
+    return errno == ENOENT || errno == ENOTDIR ? e4fileFind : e4open;
+  }
+  if (const int rc = index->Read(fields); rc != 0) return rc;
+  *out = std::move(index);
+  return 0;
+}
+
+}  // namespace ks::xbase

@@ -1,0 +1,153 @@
+#include "db/engine/xbase/key_list.h"
+
+#include <cstring>
+
+namespace ks::xbase {
+
+KeyList::KeyList(size_t key_len) : key_len_(key_len) {}
+
+uint32_t KeyList::RecNo(const uint8_t* entry, size_t key_len) {
+  const uint8_t* p = entry + key_len;
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+void KeyList::PutRecNo(uint8_t* entry, size_t key_len, uint32_t recno) {
+  uint8_t* p = entry + key_len;
+  p[0] = uint8_t(recno >> 24);
+  p[1] = uint8_t(recno >> 16);
+  p[2] = uint8_t(recno >> 8);
+  p[3] = uint8_t(recno);
+}
+
+size_t KeyList::FindBlock(const uint8_t* probe, size_t probe_len) const {
+  size_t lo = 0, hi = blocks_.size();
+  while (lo < hi) {
+    const size_t mid = (lo + hi) / 2;
+    const Block& b = *blocks_[mid];
+    if (std::memcmp(Entry(b, b.count - 1), probe, probe_len) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+size_t KeyList::SlotIn(const Block& block, const uint8_t* probe, size_t probe_len) const {
+  size_t lo = 0, hi = block.count;
+  while (lo < hi) {
+    const size_t mid = (lo + hi) / 2;
+    if (std::memcmp(Entry(block, mid), probe, probe_len) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+bool KeyList::Insert(const uint8_t* entry) {
+  const size_t size = EntrySize();
+  if (blocks_.empty()) {
+    PushBack(entry);
+    return true;
+  }
+  size_t bi = FindBlock(entry, size);
+  if (bi == blocks_.size()) {
+    // After every entry: fill the last block, or open a new one (appends in key order
+    // then leave full blocks behind instead of half-empty ones).
+    Block& last = *blocks_.back();
+    if (last.count >= kBlockEntries) {
+      PushBack(entry);
+      return true;
+    }
+    bi = blocks_.size() - 1;
+  }
+  Block* block = blocks_[bi].get();
+  size_t slot = SlotIn(*block, entry, size);
+  if (slot < block->count && std::memcmp(Entry(*block, slot), entry, size) == 0) return false;
+  if (block->count >= kBlockEntries) {
+    // Split in half; the new entry goes to whichever half holds its place.
+    auto right = std::make_unique<Block>();
+    const size_t keep = block->count / 2;
+    right->data.assign(block->data.begin() + keep * size, block->data.begin() + block->count * size);
+    right->data.reserve(kBlockEntries * size);
+    right->count = block->count - keep;
+    block->data.resize(keep * size);
+    block->count = keep;
+    blocks_.insert(blocks_.begin() + bi + 1, std::move(right));
+    if (slot > keep) {
+      slot -= keep;
+      block = blocks_[bi + 1].get();
+    }
+  }
+  block->data.insert(block->data.begin() + slot * size, entry, entry + size);
+  ++block->count;
+  ++count_;
+  return true;
+}
+
+bool KeyList::Erase(const uint8_t* entry) {
+  const size_t size = EntrySize();
+  const size_t bi = FindBlock(entry, size);
+  if (bi == blocks_.size()) return false;
+  Block& block = *blocks_[bi];
+  const size_t slot = SlotIn(block, entry, size);
+  if (slot >= block.count || std::memcmp(Entry(block, slot), entry, size) != 0) return false;
+  block.data.erase(block.data.begin() + slot * size, block.data.begin() + (slot + 1) * size);
+  --block.count;
+  --count_;
+  if (block.count == 0) blocks_.erase(blocks_.begin() + bi);
+  return true;
+}
+
+void KeyList::PushBack(const uint8_t* entry) {
+  const size_t size = EntrySize();
+  if (blocks_.empty() || blocks_.back()->count >= kBlockEntries) {
+    auto block = std::make_unique<Block>();
+    block->data.reserve(kBlockEntries * size);
+    blocks_.push_back(std::move(block));
+  }
+  Block& last = *blocks_.back();
+  last.data.insert(last.data.end(), entry, entry + size);
+  ++last.count;
+  ++count_;
+}
+
+void KeyList::Clear() {
+  blocks_.clear();
+  count_ = 0;
+}
+
+KeyList::Pos KeyList::LowerBound(const uint8_t* probe, size_t probe_len) const {
+  const size_t bi = FindBlock(probe, probe_len);
+  if (bi == blocks_.size()) return End();
+  return Pos{bi, SlotIn(*blocks_[bi], probe, probe_len)};
+}
+
+KeyList::Pos KeyList::Begin() const { return blocks_.empty() ? End() : Pos{0, 0}; }
+
+KeyList::Pos KeyList::Last() const {
+  if (blocks_.empty()) return End();
+  return Pos{blocks_.size() - 1, blocks_.back()->count - 1};
+}
+
+KeyList::Pos KeyList::Next(Pos pos) const {
+  if (IsEnd(pos)) return pos;
+  if (++pos.slot >= blocks_[pos.block]->count) {
+    ++pos.block;
+    pos.slot = 0;
+  }
+  return pos;
+}
+
+KeyList::Pos KeyList::Prev(Pos pos) const {
+  if (IsEnd(pos)) return Last();
+  if (pos.slot > 0) return Pos{pos.block, pos.slot - 1};
+  if (pos.block == 0) return End();
+  return Pos{pos.block - 1, blocks_[pos.block - 1]->count - 1};
+}
+
+const uint8_t* KeyList::At(const Pos& pos) const { return Entry(*blocks_[pos.block], pos.slot); }
+
+}  // namespace ks::xbase

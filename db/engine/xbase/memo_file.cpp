@@ -1,0 +1,119 @@
+#include "db/engine/xbase/memo_file.h"
+
+#include <cerrno>
+
+#include "db/engine/xbase/xbase.h"
+
+namespace ks::xbase {
+namespace {
+
+uint32_t GetBE32(const uint8_t* p) {
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+void PutBE32(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v >> 24);
+  p[1] = uint8_t(v >> 16);
+  p[2] = uint8_t(v >> 8);
+  p[3] = uint8_t(v);
+}
+
+}  // namespace
+
+int MemoFile::Create(const std::string& path, std::unique_ptr<MemoFile>* out) {
+  std::unique_ptr<MemoFile> memo(new MemoFile());
+  if (!memo->file_.Open(path, File::Mode::kCreate)) return e4create;
+  memo->block_size_ = kBlockSize;
+  memo->next_free_ = (512 + kBlockSize - 1) / kBlockSize;
+  memo->header_dirty_ = true;
+  memo->tail_.Reset(uint64_t(memo->next_free_) * kBlockSize);
+  if (const int rc = memo->Flush(); rc != 0) return e4create;
+  *out = std::move(memo);
+  return 0;
+}
+
+int MemoFile::Open(const std::string& path, std::unique_ptr<MemoFile>* out) {
+  std::unique_ptr<MemoFile> memo(new MemoFile());
+  if (!memo->file_.Open(path, File::Mode::kReadWrite)) return errno == ENOENT ? e4fileFind : e4open;
+  uint8_t header[8];
+  if (!memo->file_.ReadExactAt(0, header, sizeof header)) return e4data;
+  const uint32_t block_size = (uint32_t(header[6]) << 8) | header[7];
+  const int64_t size = memo->file_.Size();
+  if (block_size == 0 || size < 512) return e4data;
+  memo->block_size_ = block_size;
+  memo->next_free_ = GetBE32(header);
+  const uint64_t first = (512 + block_size - 1) / block_size;
+  // A next-free pointer inside the header or far past the end would make new memos
+  // overwrite the header or leave a hole: take the end of the file instead.
+  const uint64_t by_size = (uint64_t(size) + block_size - 1) / block_size;
+  if (memo->next_free_ < first || memo->next_free_ > by_size) {
+    memo->next_free_ = uint32_t(std::max(first, by_size));
+    memo->header_dirty_ = true;
+  }
+  memo->tail_.Reset(uint64_t(memo->next_free_) * block_size);
+  *out = std::move(memo);
+  return 0;
+}
+
+int MemoFile::Read(uint32_t block, std::string* text) const {
+  text->clear();
+  const uint64_t first = (512 + block_size_ - 1) / block_size_;
+  if (block < first || block >= next_free_) return e4data;
+  const uint64_t offset = uint64_t(block) * block_size_;
+  uint8_t header[8];
+  if (!tail_.Read(offset, header, 8) && !file_.ReadExactAt(offset, header, 8)) return e4data;
+  const uint32_t length = GetBE32(header + 4);
+  const uint64_t end = uint64_t(next_free_) * block_size_;
+  if (offset + 8 + length > end) return e4data;
+  text->resize(length);
+  if (length == 0) return 0;
+  if (offset + 8 >= tail_.Base()) {
+    if (!tail_.Read(offset + 8, text->data(), length)) return e4data;
+  } else if (offset + 8 + length <= tail_.Base()) {
+    if (!file_.ReadExactAt(offset + 8, text->data(), length)) return e4read;
+  } else {
+    const size_t on_disk = size_t(tail_.Base() - offset - 8);
+    if (!file_.ReadExactAt(offset + 8, text->data(), on_disk)) return e4read;
+    if (!tail_.Read(tail_.Base(), text->data() + on_disk, length - on_disk)) return e4data;
+  }
+  return 0;
+}
+
+int MemoFile::Write(std::string_view text, uint32_t* block) {
+  if (text.size() > 0xFFFFFFF0u) return e4parm;
+  const uint64_t offset = uint64_t(next_free_) * block_size_;
+  const uint64_t used = (8 + text.size() + block_size_ - 1) / block_size_;
+  if (uint64_t(next_free_) + used > 0xFFFFFFFFu) return e4write;
+  uint8_t header[8] = {0, 0, 0, 1, 0, 0, 0, 0};
+  PutBE32(header + 4, uint32_t(text.size()));
+  if (tail_.End() != offset) return e4data;
+  tail_.Append(header, 8);
+  tail_.Append(text.data(), text.size());
+  static const char zeros[512] = {};
+  size_t pad = size_t(used * block_size_ - 8 - text.size());
+  while (pad > 0) {
+    const size_t n = std::min(pad, sizeof zeros);
+    tail_.Append(zeros, n);
+    pad -= n;
+  }
+  *block = next_free_;
+  next_free_ += uint32_t(used);
+  header_dirty_ = true;
+  if (tail_.Full() && !tail_.WriteTo(file_)) return e4write;
+  return 0;
+}
+
+int MemoFile::Flush() {
+  if (!tail_.WriteTo(file_)) return e4write;
+  if (!header_dirty_) return 0;
+  uint8_t header[512] = {};
+  PutBE32(header, next_free_);
+  header[6] = uint8_t(block_size_ >> 8);
+  header[7] = uint8_t(block_size_);
+  // A new file gets the whole 512-byte header; later only the first 8 bytes change.
+  const size_t n = file_.Size() < 512 ? sizeof header : 8;
+  if (!file_.WriteAt(0, header, n)) return e4write;
+  header_dirty_ = false;
+  return 0;
+}
+
+}  // namespace ks::xbase

@@ -1,0 +1,42 @@
+#pragma once
+// The memo file (.fpt): a 512-byte header with the next free block (big-endian) and the
+// block size, then memos, each an 8-byte block header (type 1 = text, length, both
+// big-endian) and its bytes, padded to whole blocks. New and replaced memos are always
+// written to fresh blocks at the end, so no block another record points to is ever
+// overwritten.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "common/file.h"
+#include "db/engine/xbase/tail_buffer.h"
+
+namespace ks::xbase {
+
+class MemoFile {
+ public:
+  static constexpr uint32_t kBlockSize = 64;
+
+  // Each returns 0 or an engine error code (e4create, e4fileFind, e4open, e4data, ...).
+  static int Create(const std::string& path, std::unique_ptr<MemoFile>* out);
+  static int Open(const std::string& path, std::unique_ptr<MemoFile>* out);
+
+  // The memo starting at block; e4data when the pointer or the block header is bad.
+  int Read(uint32_t block, std::string* text) const;
+  // Stores text in new blocks and gives the first block number.
+  int Write(std::string_view text, uint32_t* block);
+  // Writes buffered memos and the header.
+  int Flush();
+
+ private:
+  MemoFile() = default;
+  File file_;
+  uint32_t block_size_ = kBlockSize;
+  uint32_t next_free_ = 0;
+  bool header_dirty_ = false;
+  TailBuffer tail_;
+};
+
+}  // namespace ks::xbase
