@@ -296,7 +296,12 @@ class Parser {
     }
     if (std::isdigit(static_cast<unsigned char>(c)) || (c == '.' && pos_ + 1 < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_ + 1])))) {
       size_t end = pos_;
-      while (end < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[end])) || s_[end] == '.')) ++end;
+      // A point belongs to the number only when a digit follows (7.AND. is 7 and .AND.).
+      while (end < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[end])) ||
+                                 (s_[end] == '.' && end + 1 < s_.size() &&
+                                  std::isdigit(static_cast<unsigned char>(s_[end + 1]))))) {
+        ++end;
+      }
       const std::string digits(s_.substr(pos_, end - pos_));
       pos_ = end;
       auto n = Make(Op::kConst, 'N', std::max<int>(int(digits.size()), 10));

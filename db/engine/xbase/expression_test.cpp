@@ -1,0 +1,116 @@
+// Key, filter and locate expressions evaluated on record images.
+
+#include "db/engine/xbase/expression.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/codepage.h"
+
+namespace ks::xbase {
+namespace {
+
+class ExpressionTest : public ::testing::Test {
+ protected:
+  ExpressionTest() {
+    Add("UID", 'N', 11, 0);
+    Add("FNAME", 'C', 10, 0);
+    Add("fDate", 'D', 8, 0);
+    Add("FSELF", 'L', 1, 0);
+    Add("PRICE", 'N', 19, 6);
+    record_.assign(1 + 11 + 10 + 8 + 1 + 19, ' ');
+  }
+  void Add(const char* name, char type, int len, int dec) {
+    FieldDef f;
+    f.name = name;
+    for (char& c : f.name) c = char(std::toupper(static_cast<unsigned char>(c)));
+    f.type = type;
+    f.len = len;
+    f.dec = dec;
+    f.offset = fields_.empty() ? 1 : fields_.back().offset + fields_.back().len;
+    fields_.push_back(f);
+  }
+  void Set(const char* name, const std::string& text, bool right = false) {
+    for (const FieldDef& f : fields_) {
+      if (f.name == name) {
+        std::memset(&record_[f.offset], ' ', f.len);
+        std::memcpy(&record_[f.offset + (right ? f.len - text.size() : 0)], text.data(), text.size());
+      }
+    }
+  }
+  Value Eval(const std::string& text) {
+    std::string error;
+    auto expr = Expression::Parse(text, fields_, &error);
+    EXPECT_NE(expr, nullptr) << text << ": " << error;
+    if (!expr) return Value{};
+    return expr->Evaluate(record_.data());
+  }
+  bool Parses(const std::string& text) {
+    std::string error;
+    return Expression::Parse(text, fields_, &error) != nullptr;
+  }
+
+  std::vector<FieldDef> fields_;
+  std::string record_;
+};
+
+TEST_F(ExpressionTest, SchemaKeyExpressions) {
+  Set("UID", "42", true);
+  Set("FNAME", W("ёлка ab"));
+  Set("FDATE", "20240305");
+  Set("FSELF", "T");
+  EXPECT_EQ(Eval("Str(UID, 10)").text, "        42");
+  EXPECT_EQ(Eval("Upper(FNAME)+Str(UID, 10)").text, W("ЁЛКА AB   ") + "        42");
+  EXPECT_EQ(Eval("upper(left(fname, 3))").text, W("ЁЛК"));
+  EXPECT_EQ(Eval("Str(UID, 10)+DTOS(fDate)").text, "        4220240305");
+  EXPECT_EQ(Eval("IIF(FSELF, \"T\", \"F\")+Upper(FNAME)").text.substr(0, 1), "T");
+  EXPECT_EQ(Eval("1").number, 1);
+  EXPECT_EQ(Eval("fDate").number, 2460375);
+  EXPECT_EQ(Eval("Str(-3.5, 6, 1)").text, "  -3.5");
+  EXPECT_EQ(Eval("Str(1234567, 5)").text, "*****");
+}
+
+TEST_F(ExpressionTest, FiltersAndLocateConditions) {
+  Set("UID", "7", true);
+  Set("FNAME", "Smith");
+  Set("PRICE", "12.500000", true);
+  EXPECT_TRUE(Eval(".NOT. DELETED()").logical);
+  record_[0] = '*';
+  EXPECT_FALSE(Eval(".NOT. DELETED()").logical);
+  EXPECT_TRUE(Eval("UPPER(FNAME)='SMITH'").logical);
+  EXPECT_TRUE(Eval("LEFT(FNAME,2)='Sm'").logical);
+  EXPECT_TRUE(Eval("FNAME='Sm'").logical);       // inexact: the right side's length
+  EXPECT_FALSE(Eval("FNAME='Smithy'").logical);
+  EXPECT_TRUE(Eval("UID=7.AND.PRICE>12").logical);
+  EXPECT_TRUE(Eval("UID<>8 .AND. (PRICE<=12.5 .OR. UID>=100)").logical);
+  EXPECT_FALSE(Eval("UID>7").logical);
+  EXPECT_TRUE(Eval("'b' > 'a'").logical);
+}
+
+TEST_F(ExpressionTest, BadTextFailsToParse) {
+  EXPECT_FALSE(Parses("NOSUCH(UID)"));
+  EXPECT_FALSE(Parses("Str(UID, 10"));
+  EXPECT_FALSE(Parses("UNKNOWNFIELD"));
+  EXPECT_FALSE(Parses("'open"));
+  EXPECT_FALSE(Parses("UID = 'text'"));
+  EXPECT_FALSE(Parses(".NOT. UID"));
+  EXPECT_FALSE(Parses(""));
+  EXPECT_FALSE(Parses("Str(UID, FNAME)"));
+  EXPECT_FALSE(Parses(std::string(5000, '(')));
+  EXPECT_FALSE(Parses("UID = 1 )"));
+}
+
+TEST(DateAndNumberText, RoundTrips) {
+  EXPECT_EQ(DateToJulian("20000101"), 2451545);
+  EXPECT_EQ(JulianToDate(2451545), "20000101");
+  EXPECT_EQ(JulianToDate(0), "        ");
+  EXPECT_EQ(DateToJulian("        "), 0);
+  EXPECT_EQ(DateToJulian("20241301"), 0);
+  EXPECT_EQ(FormatNumber(-0.0001, 5, 2), " 0.00");
+  EXPECT_EQ(ParseNumber("  12.50", 7), 12.5);
+  EXPECT_EQ(ParseNumber("   ", 3), 0);
+}
+
+}  // namespace
+}  // namespace ks::xbase
