@@ -10,7 +10,11 @@ namespace ks {
 namespace {
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && UpperCp1251(a) == UpperCp1251(b);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && UpperCp1251(a[i]) != UpperCp1251(b[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -413,6 +417,7 @@ TDataSetState TDataSet::SetTempState(TDataSetState state) {
 
 void TDataSet::FieldChanged(TField& field) {
   field.SetModified(true);
+  if (state_ == dsEdit || state_ == dsInsert) modified_ = true;
   if (field.OnChange) field.OnChange(field);
 }
 

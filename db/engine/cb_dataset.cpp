@@ -1,0 +1,901 @@
+#include "db/engine/cb_dataset.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "common/codepage.h"
+#include "db/engine/cb_engine.h"
+#include "db/engine/field_text.h"
+
+namespace ks {
+
+namespace {
+
+constexpr int kMemoRef = sizeof(std::string*);
+
+// A blank numeric field, or one holding the overflow mark, has no value.
+bool IsNoNumber(const std::string& trimmed) {
+  const size_t start = trimmed.find_first_not_of(' ');
+  return start == std::string::npos || IsOverflowMark(std::string_view(trimmed).substr(start));
+}
+
+bool IsMemoType(char type) { return type == 'M' || type == 'B' || type == 'G'; }
+
+TFieldType DataTypeOf(char dbf_type, int decimals) {
+  switch (dbf_type) {
+    case 'C': return ftString;
+    case 'N': return decimals < 1 ? ftInteger : ftFloat;
+    case 'F': return ftFloat;
+    case 'I': return ftInteger;
+    case 'D': return ftDate;
+    case 'L': return ftBoolean;
+    case 'M': return ftMemo;
+    case 'B': case 'G': return ftBlob;
+    default: return ftString;  // readable as text, never written
+  }
+}
+
+}  // namespace
+
+// --- construction -------------------------------------------------------------------------
+
+TCBDataSet::TCBDataSet(std::string name) : TCBAllDataSet(std::move(name)) {
+  // A table closed underneath (a new DataPath, for instance) leaves the dataset closed.
+  table_.AfterClose = [this](TCBTable&) { Close(); };
+}
+
+TCBDataSet::~TCBDataSet() {
+  try {
+    Close();
+  } catch (const std::exception& error) {
+    TCBEnv::Instance().HandleException(error);
+  }
+  table_.AfterClose = nullptr;
+  table_.CBOnFilterRecord = nullptr;
+}
+
+void TCBDataSet::CheckInactive(const std::string& current, const std::string& value) const {
+  if (Active() && current != value)
+    throw Exception("This property cannot be changed while the DataSet is Active.");
+}
+
+void TCBDataSet::SetDataBaseName(TCBDataBase* database) {
+  if (Active() && database != table_.DataBaseName())
+    throw Exception("This property cannot be changed while the DataSet is Active.");
+  table_.SetDataBaseName(database);
+}
+
+void TCBDataSet::SetTableName(const std::string& name) {
+  CheckInactive(table_.TableName(), name);
+  table_.SetTableName(name);
+}
+
+void TCBDataSet::SetIndexName(const std::string& name) {
+  if (Active()) CheckBrowseMode();
+  table_.SetIndexName(name);
+  if (Active()) {
+    table_.First();
+    ShowCursorRecord();
+  }
+}
+
+void TCBDataSet::SetFilter(const std::string& text) {
+  TDataSet::SetFilter(text);
+  table_.SetFilter(text);
+}
+
+void TCBDataSet::SetFiltered(bool on) {
+  if (Active()) CheckBrowseMode();
+  table_.SetFiltered(on);
+  if (Active()) First();
+  TDataSet::SetFiltered(on);
+}
+
+// --- open and close -----------------------------------------------------------------------
+
+void TCBDataSet::FieldDefsFrom(TCBTable& table) {
+  FieldDefs().Clear();
+  Data4* data = table.DataHandle();
+  const int count = table.FieldCount();
+  for (int j = 1; j <= count; ++j) {
+    Field4* field = d4fieldJ(data, static_cast<short>(j));
+    const char type = static_cast<char>(f4type(field));
+    const TFieldType data_type = DataTypeOf(type, f4decimals(field));
+    int size = 0;
+    if (data_type == ftString) size = f4len(field);
+    if (data_type == ftMemo || data_type == ftBlob) size = 10;
+    FieldDefs().Add(f4name(field), data_type, size, false);
+  }
+  FieldDefs().Add(kIsLocked, ftBoolean, 0, false);
+  FieldDefs().Updated = true;
+}
+
+void TCBDataSet::UpdateFieldDefs() {
+  if (table_.IsOpen()) return FieldDefsFrom(table_);
+  TCBTable temporary;
+  temporary.SetDataBaseName(table_.DataBaseName());
+  temporary.SetTableName(table_.TableName());
+  temporary.Open();
+  if (temporary.IsOpen()) FieldDefsFrom(temporary);
+  temporary.Close();
+}
+
+void TCBDataSet::BuildNodes() {
+  nodes_.clear();
+  memo_count_ = 0;
+  Data4* data = table_.DataHandle();
+  const int count = table_.FieldCount();
+  int offset = 1;
+  for (int j = 1; j <= count; ++j) {
+    Field4* field = d4fieldJ(data, static_cast<short>(j));
+    TFieldNode node;
+    node.Number = j;
+    node.Offset = offset;
+    node.Name = UpperCp1251(f4name(field));
+    node.DbfType = static_cast<char>(f4type(field));
+    node.Length = f4len(field);
+    node.Decimals = f4decimals(field);
+    node.Handle = field;
+    if (IsMemoType(node.DbfType)) node.BlobIndex = memo_count_++;
+    offset += node.Length;
+    nodes_.push_back(node);
+  }
+  record_width_ = static_cast<int>(d4recWidthLow(data));
+  TFieldNode locked;
+  locked.Number = count + 1;
+  locked.Offset = record_width_;
+  locked.Name = kIsLocked;
+  locked.DbfType = 'L';
+  locked.Length = 1;
+  nodes_.push_back(locked);
+}
+
+void TCBDataSet::InternalOpen() {
+  if (TableName().empty()) return;
+  table_.Open();
+  if (!table_.IsOpen()) return;
+  try {
+    FieldDefsFrom(table_);
+    BuildNodes();
+    if (Fields().empty()) CreateFields();
+    BindFields(true);
+  } catch (...) {
+    table_.Close();
+    nodes_.clear();
+    throw;
+  }
+  calc_offset_ = record_width_ + 1;
+  memo_offset_ = calc_offset_ + CalcFieldsSize();
+  flags_offset_ = memo_offset_ + kMemoRef * memo_count_;
+  bookmark_offset_ = flags_offset_ + static_cast<int>(nodes_.size());
+  buffer_size_ = bookmark_offset_ + 6;
+  filter_buffer_.assign(buffer_size_, '\0');
+}
+
+void TCBDataSet::DoAfterOpen() {
+  IndexDefs().Updated = false;
+  TCBAllDataSet::DoAfterOpen();
+}
+
+void TCBDataSet::InternalClose() {
+  if (table_.IsOpen()) table_.Close();
+  BindFields(false);
+  DestroyDefaultFields();
+  if (!filter_buffer_.empty()) FreeRecordBufferData(filter_buffer_.data());
+  filter_buffer_.clear();
+  nodes_.clear();
+}
+
+// --- buffer pieces ------------------------------------------------------------------------
+
+void TCBDataSet::SetChanged(char* buffer, int node_index, bool changed) {
+  buffer[flags_offset_ + node_index] = changed ? 1 : 0;
+}
+
+bool TCBDataSet::Changed(const char* buffer, int node_index) const {
+  return buffer[flags_offset_ + node_index] != 0;
+}
+
+std::string* TCBDataSet::MemoCache(const char* buffer, int blob_index) const {
+  std::string* text = nullptr;
+  std::memcpy(&text, buffer + memo_offset_ + kMemoRef * blob_index, kMemoRef);
+  return text;
+}
+
+void TCBDataSet::SetMemoCache(char* buffer, int blob_index, std::string* text) {
+  delete MemoCache(buffer, blob_index);
+  std::memcpy(buffer + memo_offset_ + kMemoRef * blob_index, &text, kMemoRef);
+}
+
+void TCBDataSet::ClearChangedFlags(char* buffer) {
+  for (size_t i = 0; i + 1 < nodes_.size(); ++i) {
+    SetChanged(buffer, static_cast<int>(i), false);
+    if (nodes_[i].BlobIndex >= 0) SetMemoCache(buffer, nodes_[i].BlobIndex, nullptr);
+  }
+}
+
+void TCBDataSet::FreeRecordBufferData(char* buffer) {
+  for (int i = 0; i < memo_count_; ++i) SetMemoCache(buffer, i, nullptr);
+}
+
+int32_t TCBDataSet::BookmarkOf(const char* buffer) const {
+  int32_t recno = 0;
+  std::memcpy(&recno, buffer + bookmark_offset_, 4);
+  return recno;
+}
+
+TBookmark TCBDataSet::GetBookmarkData(const char* buffer) {
+  return TBookmark(buffer + bookmark_offset_, 4);
+}
+
+void TCBDataSet::SetBookmarkFlag(char* buffer, TBookmarkFlag flag) {
+  buffer[bookmark_offset_ + 4] = static_cast<char>(flag);
+}
+
+TBookmarkFlag TCBDataSet::GetBookmarkFlag(const char* buffer) {
+  return static_cast<TBookmarkFlag>(buffer[bookmark_offset_ + 4]);
+}
+
+void TCBDataSet::ClearCalcFields(char* buffer) {
+  std::memset(buffer + calc_offset_, 0, CalcFieldsSize());
+}
+
+const TFieldNode& TCBDataSet::NodeOf(const TField& field) const {
+  const int index = field.FieldNo() - 1;
+  if (index < 0 || index >= static_cast<int>(nodes_.size()))
+    throw EDatabaseError("Field '" + field.FieldName() + "' is not bound");
+  return nodes_[index];
+}
+
+char* TCBDataSet::BufferByRule() {
+  switch (State()) {
+    case dsBrowse: return IsEmpty() ? nullptr : ActiveBuffer();
+    case dsEdit: case dsInsert: return ActiveBuffer();
+    case dsCalcFields: return CalcBuffer();
+    case dsNewValue: case dsOldValue: case dsCurValue: return ActiveBuffer();
+    case dsFilter: return filter_buffer_.empty() ? nullptr : filter_buffer_.data();
+    default: return nullptr;
+  }
+}
+
+void TCBDataSet::PositionOn(const char* buffer) {
+  const int32_t recno = BookmarkOf(buffer);
+  if (recno > 0 && table_.RecNo() == recno) return;
+  InternalGotoBookmark(TBookmark(buffer + bookmark_offset_, 4));
+  CursorPosChanged();
+}
+
+// --- record fetch ----------------------------------------------------------------------------
+
+TGetResult TCBDataSet::GetRecord(char* buffer, TGetMode mode) {
+  if (table_.IsEmpty()) return grEOF;
+  switch (mode) {
+    case gmNext:
+      if (table_.Bof()) table_.ClearBof(); else table_.Next();
+      if (table_.Eof()) return grEOF;
+      break;
+    case gmPrior:
+      if (table_.Eof()) table_.ClearEof(); else table_.Prior();
+      if (table_.Bof()) return grBOF;
+      break;
+    case gmCurrent:
+      if (table_.Bof()) table_.ClearBof();
+      if (table_.Eof()) table_.ClearEof();
+      break;
+  }
+  std::memcpy(buffer, d4recordLow(table_.DataHandle()), record_width_);
+  if (table_.FieldCount() > 0) buffer[record_width_] = table_.RecordIsLocked() ? 'T' : 'F';
+  SetBookmarkFlag(buffer, bfCurrent);
+  const int32_t recno = table_.Bof() ? -1 : static_cast<int32_t>(table_.RecNo());
+  std::memcpy(buffer + bookmark_offset_, &recno, 4);
+  ClearChangedFlags(buffer);
+  SetModified(false);
+  GetCalcFields(buffer);
+  return grOK;
+}
+
+void TCBDataSet::InternalInitRecord(char* buffer) {
+  std::memset(buffer, ' ', record_width_ + 1);
+  for (size_t i = 0; i < nodes_.size(); ++i) {
+    SetChanged(buffer, static_cast<int>(i), true);
+    if (nodes_[i].BlobIndex >= 0) SetMemoCache(buffer, nodes_[i].BlobIndex, nullptr);
+  }
+}
+
+void TCBDataSet::InternalInsert() {
+  saved_recno_ = IsEmpty() ? 0 : table_.RecNo();
+}
+
+// --- record numbers and bookmarks ---------------------------------------------------------------
+
+int TCBDataSet::RecNo() {
+  if (!Active() || State() == dsInsert) return -1;
+  if (IsEmpty()) return 0;
+  PositionOn(ActiveBuffer());
+  return static_cast<int>(table_.RecNo());
+}
+
+void TCBDataSet::SetRecNo(int recno) {
+  CheckBrowseMode();
+  table_.GoToRecord(recno);
+  ShowCursorRecord();
+}
+
+void TCBDataSet::InternalGotoBookmark(const TBookmark& bookmark) {
+  int32_t recno = 0;
+  if (bookmark.size() == 4) std::memcpy(&recno, bookmark.data(), 4);
+  if (recno > 0) {
+    table_.GoToRecord(recno);
+  } else {
+    table_.First();
+  }
+}
+
+void TCBDataSet::InternalSetToRecord(char* buffer) {
+  InternalGotoBookmark(TBookmark(buffer + bookmark_offset_, 4));
+}
+
+bool TCBDataSet::BookmarkValid(const TBookmark& bookmark) {
+  if (bookmark.size() != 4) return false;
+  int32_t recno = 0;
+  std::memcpy(&recno, bookmark.data(), 4);
+  return recno >= -1 && recno <= table_.RecordCount();
+}
+
+int TCBDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
+  if (a.empty() && b.empty()) return 0;
+  if (a.empty()) return -1;
+  if (b.empty()) return 1;
+  int32_t x = 0, y = 0;
+  std::memcpy(&x, a.data(), std::min<size_t>(a.size(), 4));
+  std::memcpy(&y, b.data(), std::min<size_t>(b.size(), 4));
+  return x < y ? -1 : (x == y ? 0 : 1);
+}
+
+// --- changes --------------------------------------------------------------------------------
+
+void TCBDataSet::InternalEdit() {
+  PositionOn(ActiveBuffer());
+  table_.Edit();
+  GetRecord(ActiveBuffer(), gmCurrent);
+}
+
+void TCBDataSet::WriteRecord(char* buffer, bool append) {
+  if (append) {
+    table_.Append();
+    if (table_.TableState() != TCBTableState::Insert) {
+      // Nothing was started and nothing changed: the values stay for another try.
+      throw Exception("Could not append a record to " + table_.FileName() + ".");
+    }
+  }
+  try {
+    Data4* data = table_.DataHandle();
+    char* record = d4recordLow(data);
+    bool any = false;
+    for (size_t i = 0; i + 1 < nodes_.size(); ++i) {
+      if (!Changed(buffer, static_cast<int>(i))) continue;
+      const TFieldNode& node = nodes_[i];
+      if (node.BlobIndex >= 0) {
+        const std::string* text = MemoCache(buffer, node.BlobIndex);
+        const char* bytes = text != nullptr ? text->data() : "";
+        const unsigned long length = text != nullptr ? text->size() : 0;
+        if (f4memoAssignN(node.Handle, bytes, length) != 0)
+          throw Exception("Could not replace BLOB data.");
+      } else {
+        std::memcpy(record + node.Offset, buffer + node.Offset, node.Length);
+      }
+      any = true;
+    }
+    if (any) d4changed(data, 1);
+    for (TField* field : Fields()) {
+      if (field->Required() && !field->ReadOnly() && field->FieldKind() == fkData &&
+          !field->IsBlob() && field->IsNull())
+        throw EDatabaseError("Field '" + field->DisplayLabel() + "' must have a value");
+    }
+    table_.Post();
+    if (append) {
+      const int32_t recno = table_.Bof() ? -1 : static_cast<int32_t>(table_.RecNo());
+      std::memcpy(buffer + bookmark_offset_, &recno, 4);
+    }
+  } catch (...) {
+    ClearChangedFlags(buffer);
+    // Half a record must not reach the file: the table's own append or edit is dropped.
+    if (table_.TableState() == TCBTableState::Edit || table_.TableState() == TCBTableState::Insert)
+      table_.Cancel();
+    throw;
+  }
+  ClearChangedFlags(buffer);
+}
+
+void TCBDataSet::InternalPost() {
+  const bool inserting = State() == dsInsert;
+  WriteRecord(ActiveBuffer(), inserting);
+  if (!table_.RecordAccepted()) {
+    if (inserting && saved_recno_ > 0) {
+      table_.GoToRecord(saved_recno_);
+    } else {
+      table_.Resync();
+    }
+  }
+}
+
+void TCBDataSet::InternalCancel() {
+  if (State() == dsInsert) {
+    if (saved_recno_ > 0) {
+      table_.GoToRecord(saved_recno_);
+    } else {
+      table_.First();
+    }
+  } else {
+    PositionOn(ActiveBuffer());
+    table_.Cancel();
+  }
+  CursorPosChanged();
+}
+
+void TCBDataSet::InternalDelete() {
+  PositionOn(ActiveBuffer());
+  table_.Delete();
+}
+
+// --- index definitions ------------------------------------------------------------------------
+
+TIndexDefs& TCBDataSet::UpdateIndexDefs() {
+  if (IndexDefs().Updated) return IndexDefs();
+  CheckActive();
+  UpdateFieldDefs();
+  IndexDefs().Clear();
+  const std::string remembered = table_.IndexName();
+  Data4* data = table_.DataHandle();
+  d4tagSelectP(data, nullptr);
+  for (Tag4* tag = d4tagNext(data, nullptr); tag != nullptr; tag = d4tagNext(data, tag))
+    IndexDefs().Add(t4alias(tag), t4exprCB(tag), ixExpression);
+  table_.SetIndexName("");  // forces the remembered name to be applied again
+  table_.SetIndexName(remembered);
+  IndexDefs().Updated = true;
+  if (!IsEmpty()) InternalSetToRecord(ActiveBuffer());  // back to the record shown
+  return IndexDefs();
+}
+
+// --- field values ----------------------------------------------------------------------------
+
+bool TCBDataSet::GetFieldData(TField& field, void* destination) {
+  char* buffer = BufferByRule();
+  if (buffer == nullptr) return false;
+  if (field.FieldNo() <= 0) {
+    const TDataSetState state = State();
+    if (state != dsBrowse && state != dsEdit && state != dsInsert && state != dsCalcFields)
+      return false;
+    const char* slot = buffer + calc_offset_ + field.Offset();
+    const bool has_value = slot[0] != 0;
+    if (has_value && destination != nullptr) std::memcpy(destination, slot + 1, field.DataSize());
+    return has_value;
+  }
+  const TFieldNode& node = NodeOf(field);
+  try {
+    const std::string raw = BufferToString(buffer + node.Offset, node.Length);
+    const std::string trimmed = TrimTrailingBlanks(raw);
+    switch (field.DataType()) {
+      case ftString: {
+        if (destination != nullptr) {
+          const size_t n = std::min(trimmed.size(), static_cast<size_t>(field.DataSize() - 1));
+          std::memcpy(destination, trimmed.data(), n);
+          static_cast<char*>(destination)[n] = '\0';
+        }
+        return true;
+      }
+      case ftInteger: {
+        if (IsNoNumber(trimmed)) return false;
+        const double value = std::trunc(DbfToFloat(raw));
+        if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+          throw Exception("integer out of range");
+        if (destination != nullptr) {
+          const int32_t number = static_cast<int32_t>(value);
+          std::memcpy(destination, &number, 4);
+        }
+        return true;
+      }
+      case ftBoolean: {
+        if (raw == " ") return false;
+        if (destination != nullptr) {
+          const int16_t value = !raw.empty() && CharToBool(raw[0]) ? 1 : 0;
+          std::memcpy(destination, &value, 2);
+        }
+        return true;
+      }
+      case ftFloat: {
+        if (IsNoNumber(trimmed)) return false;
+        if (destination != nullptr) {
+          const double value = DbfToFloat(raw);
+          std::memcpy(destination, &value, 8);
+        }
+        return true;
+      }
+      case ftDate: {
+        const DateTime date = DbfToDate(raw);
+        if (date.value == 0) return false;
+        if (destination != nullptr) {
+          const int32_t day = DateToOrdinal(date);
+          std::memcpy(destination, &day, 4);
+        }
+        return true;
+      }
+      case ftDateTime: {
+        const DateTime date = DbfToDate(raw);
+        if (date.value == 0) return false;
+        if (destination != nullptr) std::memcpy(destination, &date.value, 8);
+        return true;
+      }
+      default:
+        return false;
+    }
+  } catch (...) {
+    throw Exception("Database corruption detected.");
+  }
+}
+
+void TCBDataSet::SetFieldData(TField& field, const void* source) {
+  const TDataSetState state = State();
+  if (state != dsEdit && state != dsInsert && state != dsSetKey && state != dsCalcFields &&
+      state != dsFilter && state != dsNewValue && state != dsInternalCalc)
+    throw Exception(Name() + " is not in an edit/appending state.");
+  char* buffer = BufferByRule();
+  if (buffer == nullptr) return;
+  if (field.FieldNo() < 0) {
+    char* slot = buffer + calc_offset_ + field.Offset();
+    slot[0] = source != nullptr ? 1 : 0;
+    if (source != nullptr) std::memcpy(slot + 1, source, field.DataSize());
+  } else {
+    const TFieldNode& node = NodeOf(field);
+    field.Validate(source);
+    const char type = node.DbfType;
+    std::string text;
+    bool copy = true;
+    auto require = [&](bool ok, const char* what) {
+      if (!ok) throw Exception(node.Name + what);
+    };
+    switch (field.DataType()) {
+      case ftString:
+        require(type == 'C', " is not a character field.");
+        if (source != nullptr) text = PadRight(static_cast<const char*>(source), node.Length);
+        break;
+      case ftInteger:
+        require(type == 'I' || type == 'N', " is not a numeric field.");
+        if (source != nullptr) {
+          int32_t value = 0;
+          std::memcpy(&value, source, 4);
+          text = node.Decimals > 0 ? FloatToDbf(value, node.Length, node.Decimals)
+                                   : IntToDbf(value, node.Length);
+        }
+        break;
+      case ftBoolean:
+        require(type == 'L', " is not a logical field.");
+        if (source != nullptr) {
+          int16_t value = 0;
+          std::memcpy(&value, source, 2);
+          text = std::string(1, BoolToChar(value != 0));
+        } else {
+          text = " ";
+        }
+        break;
+      case ftFloat:
+        require(type == 'F' || type == 'I' || type == 'N', " is not a numeric field.");
+        if (source != nullptr) {
+          double value = 0;
+          std::memcpy(&value, source, 8);
+          text = FloatToDbf(value, node.Length, node.Decimals);
+        }
+        break;
+      case ftDate:
+        require(type == 'D', " is not a date field.");
+        if (source != nullptr) {
+          int32_t day = 0;
+          std::memcpy(&day, source, 4);
+          text = DateToDbf(OrdinalToDate(day));
+        }
+        break;
+      case ftDateTime:
+        require(type == 'D', " is not a date field.");
+        if (source != nullptr) {
+          double value = 0;
+          std::memcpy(&value, source, 8);
+          const double milliseconds = std::round(value * 86400000.0);
+          text = DateToDbf(DateTime{std::floor(milliseconds / 86400000.0)});
+        }
+        break;
+      default:
+        copy = false;
+        break;
+    }
+    if (copy) {
+      const int width = field.DataType() == ftBoolean ? 1 : node.Length;
+      if (source == nullptr && field.DataType() != ftBoolean) text = RepeatChar(' ', width);
+      text = PadRight(text, width);  // a text is never shorter than its field
+      std::memcpy(buffer + node.Offset, text.data(), width);
+    }
+    SetChanged(buffer, node.Number - 1, true);
+    SetModified(true);
+  }
+  if (state != dsCalcFields && state != dsFilter && state != dsNewValue) FieldChanged(field);
+}
+
+std::string TCBDataSet::MemoData(const std::string& field_name) {
+  const std::string name = UpperCp1251(field_name);
+  auto it = std::find_if(nodes_.begin(), nodes_.end(),
+                         [&](const TFieldNode& node) { return node.Name == name; });
+  if (it == nodes_.end()) throw Exception("Field: " + name + " not found.");
+  if (it->BlobIndex < 0) throw Exception(field_name + " is not a BLOB. (internal error)");
+  char* buffer = BufferByRule();
+  if (buffer == nullptr) return std::string();
+  if (Changed(buffer, it->Number - 1)) {
+    const std::string* text = MemoCache(buffer, it->BlobIndex);
+    return text != nullptr ? *text : std::string();
+  }
+  PositionOn(buffer);
+  return table_.GetFieldString(name);
+}
+
+std::unique_ptr<TStream> TCBDataSet::CreateBlobStream(TField& field, TBlobStreamMode mode) {
+  return std::make_unique<TBlobStream>(field, mode);
+}
+
+bool TCBDataSet::FilterRecord(const std::function<void(TDataSet&, bool&)>& handler) {
+  if (!handler || filter_buffer_.empty()) return true;
+  char* buffer = filter_buffer_.data();
+  std::memcpy(buffer, d4recordLow(table_.DataHandle()), record_width_);
+  buffer[record_width_] = ' ';
+  ClearChangedFlags(buffer);
+  const int32_t recno = static_cast<int32_t>(table_.RecNo());
+  std::memcpy(buffer + bookmark_offset_, &recno, 4);
+  const TDataSetState saved = SetTempState(dsFilter);
+  bool accept = true;
+  try {
+    handler(*this, accept);
+  } catch (...) {
+    accept = false;  // a failing handler rejects the record
+  }
+  RestoreState(saved);
+  return accept;
+}
+
+// --- listener registry ------------------------------------------------------------------------
+
+TCBCtrlsEnv& TCBCtrlsEnv::Instance() {
+  static TCBCtrlsEnv instance;
+  return instance;
+}
+
+void TCBCtrlsEnv::Remove(IDBCtrs* listener) {
+  listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+void TCBCtrlsEnv::NotifyDeleted(const std::string& table_path, int recno) {
+  const std::vector<IDBCtrs*> listeners = listeners_;
+  for (IDBCtrs* listener : listeners) {
+    if (listener->TablePath() == table_path && listener->RecordNumber() == recno)
+      listener->RecordDeleted();
+  }
+}
+
+void TCBCtrlsEnv::NotifyChanged(const std::string& table_path, int recno) {
+  const std::vector<IDBCtrs*> listeners = listeners_;
+  for (IDBCtrs* listener : listeners) {
+    if (listener->TablePath() == table_path && listener->RecordNumber() == recno)
+      listener->RecordChanged();
+  }
+}
+
+// --- TCBTableSet ------------------------------------------------------------------------------
+
+TCBTableSet::TCBTableSet(std::string name) : TCBDataSet(std::move(name)) {
+  Table().CBOnFilterRecord = [this](TCBTable&, bool& accept) {
+    if (OnFilterRecord) accept = FilterRecord(OnFilterRecord);
+  };
+}
+
+void TCBTableSet::CreateTable() {
+  if (Active() || FieldDefs().Count() < 1) return;
+  TCBFieldList& fields = Table().FldDefs();
+  fields.Clear();
+  for (const TFieldDef& def : FieldDefs()) {
+    std::string lower = def.Name;
+    for (char& c : lower) c = LowerCp1251(c);
+    if (lower == "islocked") continue;
+    int type = 'I';
+    switch (def.DataType) {
+      case ftString: type = 'C'; break;
+      case ftBoolean: type = 'L'; break;
+      case ftFloat: type = 'N'; break;
+      case ftDate: case ftDateTime: type = 'D'; break;
+      case ftMemo: type = 'M'; break;
+      default: type = 'I'; break;
+    }
+    fields.Add(def.Name, type, def.Size, 0);
+  }
+  Table().CreateTable();
+}
+
+void TCBTableSet::CreateIndex() {
+  if (Active()) return;
+  Table().CreateIndex();
+}
+
+bool TCBTableSet::SeekKey(const std::string& key) {
+  CheckBrowseMode();
+  if (!Table().FindKey(key)) return false;
+  ShowCursorRecord();
+  return true;
+}
+
+bool TCBTableSet::LocateWith(const std::string& key_fields, const Variant& key_values,
+                             int options) {
+  CheckBrowseMode();
+  if (IsEmpty()) return false;
+  PositionOn(ActiveBuffer());
+  if (!Table().Locate(key_fields, key_values, options)) return false;
+  ShowCursorRecord();
+  return true;
+}
+
+bool TCBTableSet::Locate(const std::string& key_fields, const Variant& key_values,
+                         unsigned options) {
+  int bits = 16;
+  if (options & loCaseInsensitive) bits |= 1;
+  if (options & loPartialKey) bits |= 2;
+  return LocateWith(key_fields, key_values, bits);
+}
+
+bool TCBTableSet::LocateByOptions(const std::string& key_fields, const Variant& key_values,
+                                  int options) {
+  return LocateWith(key_fields, key_values, options);
+}
+
+bool TCBTableSet::FindRecord(bool restart, bool forward) {
+  if (restart && forward) First();
+  else if (forward) Next();
+  else if (restart) Last();
+  else Prior();
+  return forward ? !Eof() : !Bof();
+}
+
+void TCBTableSet::InternalEdit() {
+  edit_in_progress_ = true;
+  TCBDataSet::InternalEdit();
+}
+
+void TCBTableSet::InternalCancel() {
+  TCBDataSet::InternalCancel();
+  edit_in_progress_ = false;
+}
+
+void TCBTableSet::InternalDelete() {
+  PositionOn(ActiveBuffer());
+  const int recno = static_cast<int>(Table().RecNo());
+  TCBDataSet::InternalDelete();
+  TCBCtrlsEnv::Instance().NotifyDeleted(Table().FileName(), recno);
+}
+
+void TCBTableSet::DoAfterPost() {
+  TCBDataSet::DoAfterPost();
+  const bool notify = edit_in_progress_;
+  edit_in_progress_ = false;
+  if (notify) TCBCtrlsEnv::Instance().NotifyChanged(Table().FileName(), static_cast<int>(Table().RecNo()));
+}
+
+// --- TBlobStream ------------------------------------------------------------------------------
+
+TBlobStream::TBlobStream(TField& field, TBlobStreamMode mode)
+    : field_(field),
+      dataset_([&field]() -> TCBDataSet& {
+        auto* dataset = dynamic_cast<TCBDataSet*>(field.DataSet());
+        if (dataset == nullptr) throw Exception(field.FieldName() + " is not a field of a table set");
+        return *dataset;
+      }()),
+      mode_(mode) {
+  field_no_ = field.FieldNo();
+  const TFieldNode& node = dataset_.NodeOf(field);
+  if (node.BlobIndex < 0) throw Exception(field.FieldName() + " is not a BLOB. (internal error)");
+  memo_ = node.Handle;
+  blob_index_ = node.BlobIndex;
+  node_index_ = node.Number - 1;
+  buffer_ = dataset_.BufferByRule();
+  opened_ = buffer_ != nullptr;
+  if (opened_ && mode == bmWrite) {
+    dataset_.SetMemoCache(buffer_, blob_index_, new std::string());
+    dataset_.SetChanged(buffer_, node_index_, true);
+    modified_ = true;
+  }
+}
+
+TBlobStream::~TBlobStream() {
+  if (!modified_) return;
+  try {
+    if (opened_) field_.SetModified(true);
+    dataset_.FieldChanged(field_);
+  } catch (const std::exception& error) {
+    TCBEnv::Instance().HandleException(error);
+  }
+}
+
+std::string TBlobStream::StoredMemo() {
+  dataset_.PositionOn(buffer_);
+  const char* text = f4memoStr(memo_);
+  return text != nullptr ? std::string(text, f4memoLen(memo_)) : std::string();
+}
+
+int64_t TBlobStream::Size() {
+  if (!opened_) return 0;
+  if (dataset_.Changed(buffer_, node_index_)) {
+    const std::string* cache = dataset_.MemoCache(buffer_, blob_index_);
+    return cache != nullptr ? static_cast<int64_t>(cache->size()) : 0;
+  }
+  dataset_.PositionOn(buffer_);
+  return static_cast<int64_t>(f4memoLen(memo_));
+}
+
+int64_t TBlobStream::Read(void* destination, int64_t count) {
+  if (!opened_ || count <= 0) return 0;
+  std::string source;
+  if (dataset_.Changed(buffer_, node_index_)) {
+    const std::string* cache = dataset_.MemoCache(buffer_, blob_index_);
+    if (cache != nullptr) source = *cache;
+  } else {
+    source = StoredMemo();
+  }
+  auto* blob = dynamic_cast<TBlobField*>(&field_);
+  if (!source.empty() && blob != nullptr && blob->Transliterate()) OemToAnsiInPlace(source.data(), source.size());
+  const int64_t available = static_cast<int64_t>(source.size()) - position_;
+  const int64_t n = std::max<int64_t>(0, std::min(count, available));
+  if (n > 0) std::memcpy(destination, source.data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int64_t TBlobStream::Write(const void* source, int64_t count) {
+  if (!opened_) return 0;
+  if (count < 0) count = 0;
+  const std::string current = dataset_.MemoData(field_.FieldName());
+  std::string bytes(static_cast<const char*>(source), static_cast<size_t>(count));
+  auto* blob = dynamic_cast<TBlobField*>(&field_);
+  if (count > 0 && blob != nullptr && blob->Transliterate()) AnsiToOemInPlace(bytes.data(), bytes.size());
+
+  // Overwrite at the position, extending the text as needed (blanks fill a gap left by a
+  // seek past the end).
+  std::string text = current.substr(0, std::min<size_t>(current.size(), position_));
+  if (static_cast<int64_t>(text.size()) < position_) text.append(position_ - text.size(), ' ');
+  text += bytes;
+  const size_t rest = static_cast<size_t>(position_ + count);
+  if (rest < current.size()) text += current.substr(rest);
+
+  const bool was_changed = dataset_.Changed(buffer_, node_index_);
+  const std::string* old_cache = dataset_.MemoCache(buffer_, blob_index_);
+  std::unique_ptr<std::string> saved(old_cache != nullptr ? new std::string(*old_cache) : nullptr);
+  dataset_.SetMemoCache(buffer_, blob_index_, new std::string(std::move(text)));
+  dataset_.SetChanged(buffer_, node_index_, true);
+  if (field_.OnValidate) {
+    try {
+      field_.OnValidate(field_);
+    } catch (...) {
+      dataset_.SetMemoCache(buffer_, blob_index_, saved.release());
+      dataset_.SetChanged(buffer_, node_index_, was_changed);
+      throw;
+    }
+  }
+  modified_ = true;
+  position_ += count;
+  return count;
+}
+
+int64_t TBlobStream::Seek(int64_t offset, TSeekOrigin origin) {
+  switch (origin) {
+    case soBeginning: position_ = offset; break;
+    case soCurrent: position_ += offset; break;
+    case soEnd: position_ = Size() + offset; break;
+  }
+  if (position_ < 0) position_ = 0;
+  return position_;
+}
+
+}  // namespace ks
