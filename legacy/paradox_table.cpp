@@ -19,7 +19,6 @@ namespace {
 constexpr size_t kWindowBytes = 1 << 20;
 constexpr int kBlockHeaderSize = 6;
 constexpr size_t kMaxHeaderBytes = 0xFFFF;
-constexpr int kGraphicPrefix = 8;
 
 int16_t S16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
