@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "common/exception.h"
 #include "db/engine/cb_errors.h"
 #include "db/engine/cb_table.h"
 
@@ -132,10 +133,15 @@ int16_t TCBEngine::ErrorCode() const {
 void TCBEngine::FlushTables() {
   for (TCBDataBase* database : databases_) {
     for (TCBTable* table : database->OpenTables()) {
+      // Every open table is flushed, not only one whose current record changed: the
+      // engine also holds appended records back until a flush.
       Data4* data = table->DataHandle();
-      if (data != nullptr && d4changed(data, -5) > 0) {
-        d4flush(data);
-        d4changed(data, 0);
+      if (data == nullptr) continue;
+      const int rc = d4flush(data);
+      d4changed(data, 0);
+      if (rc < 0) {
+        code4errorCode(handle_, 0);
+        throw Exception("Flush of " + table->FileName() + " failed: " + std::to_string(rc));
       }
     }
   }
