@@ -73,6 +73,23 @@ std::string FormatNumber(double value, int width, int dec) {
   if (dec < 0) dec = 0;
   char buf[400];
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return std::string(width, '*');
+  if (dec == 0 && std::fabs(value) < 1e15 && value == std::floor(value)) {
+    // Whole numbers, the usual case of keys: no need for the general formatter.
+    long long n = static_cast<long long>(value);
+    const bool negative = n < 0;
+    unsigned long long u = negative ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+    char digits[24];
+    int len = 0;
+    do {
+      digits[len++] = char('0' + u % 10);
+      u /= 10;
+    } while (u > 0);
+    if (negative) digits[len++] = '-';
+    if (len > width) return std::string(width, '*');
+    std::string out(size_t(width), ' ');
+    for (int i = 0; i < len; ++i) out[size_t(width - 1 - i)] = digits[i];
+    return out;
+  }
   int n = std::snprintf(buf, sizeof buf, "%*.*f", width, dec, value);
   if (n < 0 || n > width) return std::string(width, '*');
   std::string out(buf, n);
@@ -83,6 +100,21 @@ std::string FormatNumber(double value, int width, int dec) {
 }
 
 double ParseNumber(const char* text, size_t len) {
+  // Fast path: blanks, an optional sign and digits only.
+  size_t i = 0;
+  while (i < len && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < len && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long long whole = 0;
+  size_t digits = 0;
+  while (i < len && text[i] >= '0' && text[i] <= '9' && digits < 18) {
+    whole = whole * 10 + (text[i++] - '0');
+    ++digits;
+  }
+  size_t rest = i;
+  while (rest < len && text[rest] == ' ') ++rest;
+  if (rest == len) return negative ? -double(whole) : double(whole);
+
   char buf[64];
   size_t n = 0;
   for (size_t i = 0; i < len && n + 1 < sizeof buf; ++i) {

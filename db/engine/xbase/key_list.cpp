@@ -3,6 +3,26 @@
 #include <cstring>
 
 namespace ks::xbase {
+namespace {
+
+// memcmp for short keys, eight bytes at a time (big-endian order of the loaded words).
+inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+  while (n >= 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    a += 8;
+    b += 8;
+    n -= 8;
+  }
+  for (; n > 0; ++a, ++b, --n) {
+    if (*a != *b) return *a < *b ? -1 : 1;
+  }
+  return 0;
+}
+
+}  // namespace
 
 KeyList::KeyList(size_t key_len) : key_len_(key_len) {}
 
@@ -19,12 +39,17 @@ void KeyList::PutRecNo(uint8_t* entry, size_t key_len, uint32_t recno) {
   p[3] = uint8_t(recno);
 }
 
+void KeyList::SetFence(size_t i) {
+  const Block& b = *blocks_[i];
+  std::memcpy(fences_.data() + i * EntrySize(), Entry(b, b.count - 1), EntrySize());
+}
+
 size_t KeyList::FindBlock(const uint8_t* probe, size_t probe_len) const {
   size_t lo = 0, hi = blocks_.size();
+  const size_t size = EntrySize();
   while (lo < hi) {
     const size_t mid = (lo + hi) / 2;
-    const Block& b = *blocks_[mid];
-    if (std::memcmp(Entry(b, b.count - 1), probe, probe_len) < 0) {
+    if (CompareBytes(fences_.data() + mid * size, probe, probe_len) < 0) {
       lo = mid + 1;
     } else {
       hi = mid;
@@ -37,7 +62,7 @@ size_t KeyList::SlotIn(const Block& block, const uint8_t* probe, size_t probe_le
   size_t lo = 0, hi = block.count;
   while (lo < hi) {
     const size_t mid = (lo + hi) / 2;
-    if (std::memcmp(Entry(block, mid), probe, probe_len) < 0) {
+    if (CompareBytes(Entry(block, mid), probe, probe_len) < 0) {
       lo = mid + 1;
     } else {
       hi = mid;
@@ -76,14 +101,19 @@ bool KeyList::Insert(const uint8_t* entry) {
     block->data.resize(keep * size);
     block->count = keep;
     blocks_.insert(blocks_.begin() + bi + 1, std::move(right));
+    fences_.insert(fences_.begin() + (bi + 1) * size, size, 0);
+    SetFence(bi);
+    SetFence(bi + 1);
     if (slot > keep) {
       slot -= keep;
-      block = blocks_[bi + 1].get();
+      ++bi;
+      block = blocks_[bi].get();
     }
   }
   block->data.insert(block->data.begin() + slot * size, entry, entry + size);
   ++block->count;
   ++count_;
+  if (slot + 1 == block->count) SetFence(bi);
   return true;
 }
 
@@ -97,7 +127,12 @@ bool KeyList::Erase(const uint8_t* entry) {
   block.data.erase(block.data.begin() + slot * size, block.data.begin() + (slot + 1) * size);
   --block.count;
   --count_;
-  if (block.count == 0) blocks_.erase(blocks_.begin() + bi);
+  if (block.count == 0) {
+    blocks_.erase(blocks_.begin() + bi);
+    fences_.erase(fences_.begin() + bi * size, fences_.begin() + (bi + 1) * size);
+  } else if (slot == block.count) {
+    SetFence(bi);
+  }
   return true;
 }
 
@@ -107,15 +142,18 @@ void KeyList::PushBack(const uint8_t* entry) {
     auto block = std::make_unique<Block>();
     block->data.reserve(kBlockEntries * size);
     blocks_.push_back(std::move(block));
+    fences_.resize(fences_.size() + size);
   }
   Block& last = *blocks_.back();
   last.data.insert(last.data.end(), entry, entry + size);
   ++last.count;
   ++count_;
+  SetFence(blocks_.size() - 1);
 }
 
 void KeyList::Clear() {
   blocks_.clear();
+  fences_.clear();
   count_ = 0;
 }
 

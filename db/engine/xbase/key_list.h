@@ -59,9 +59,15 @@ class KeyList {
   size_t SlotIn(const Block& block, const uint8_t* probe, size_t probe_len) const;
   const uint8_t* Entry(const Block& b, size_t slot) const { return b.data.data() + slot * EntrySize(); }
 
+  // Copies fence i into place from block i's last entry.
+  void SetFence(size_t i);
+
   size_t key_len_;
   size_t count_ = 0;
   std::vector<std::unique_ptr<Block>> blocks_;
+  // The last entry of every block, side by side, so that finding a block touches one
+  // contiguous array instead of every block on the way.
+  std::vector<uint8_t> fences_;
 };
 
 }  // namespace ks::xbase

@@ -1,0 +1,56 @@
+// The sorted entry store of a tag against a std::set under random inserts and erases.
+
+#include "db/engine/xbase/key_list.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+
+namespace ks::xbase {
+namespace {
+
+std::string Entry(uint32_t key, uint32_t recno) {
+  std::string e = std::to_string(key % 500);
+  e.resize(6, ' ');
+  e.resize(10);
+  KeyList::PutRecNo(reinterpret_cast<uint8_t*>(e.data()), 6, recno);
+  return e.substr(0, 10);
+}
+
+TEST(KeyListTest, StaysSortedUnderRandomChanges) {
+  KeyList list(6);
+  std::set<std::string> model;
+  std::mt19937 random(3);
+  for (int i = 0; i < 60000; ++i) {
+    const std::string e = Entry(random(), random() % 5000);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(e.data());
+    if (random() % 3 == 0) {
+      EXPECT_EQ(list.Erase(bytes), model.erase(e) == 1);
+    } else {
+      EXPECT_EQ(list.Insert(bytes), model.insert(e).second);
+    }
+  }
+  ASSERT_EQ(list.Count(), model.size());
+  auto it = model.begin();
+  for (KeyList::Pos p = list.Begin(); !list.IsEnd(p); p = list.Next(p), ++it) {
+    ASSERT_EQ(std::string(reinterpret_cast<const char*>(list.At(p)), 10), *it);
+  }
+  auto back = model.rbegin();
+  for (KeyList::Pos p = list.Last(); !list.IsEnd(p); p = list.Prev(p), ++back) {
+    ASSERT_EQ(std::string(reinterpret_cast<const char*>(list.At(p)), 10), *back);
+    if (p == list.Begin()) break;
+  }
+  const std::string probe = "42    ";
+  const KeyList::Pos p = list.LowerBound(reinterpret_cast<const uint8_t*>(probe.data()), 6);
+  auto expected = model.lower_bound(probe);
+  if (expected == model.end()) {
+    EXPECT_TRUE(list.IsEnd(p));
+  } else {
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(list.At(p)), 10), *expected);
+  }
+}
+
+}  // namespace
+}  // namespace ks::xbase
