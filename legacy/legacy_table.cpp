@@ -1,6 +1,7 @@
 #include "legacy/legacy_table.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 #include "common/codepage.h"
@@ -8,12 +9,30 @@
 #include "legacy/legacy_alias.h"
 
 namespace ks {
+namespace {
+
+// Field names compare without regard to case, and the stages look fields up by name for
+// every value, so the comparison must not allocate.
+bool SameName(std::string_view a, std::string_view b) {
+  static const auto kFold = [] {
+    std::array<unsigned char, 256> fold{};
+    for (int c = 0; c < 256; ++c) fold[c] = static_cast<unsigned char>(UpperCp1251(static_cast<char>(c)));
+    return fold;
+  }();
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (kFold[static_cast<unsigned char>(a[i])] != kFold[static_cast<unsigned char>(b[i])]) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 // --- TLegacyField
 
 const ParadoxTable& TLegacyField::Reader() const {
-  table_->RequireActive();
-  if (table_->Eof()) table_->Fail(W("Чтение поля ") + name_ + W(" за концом таблицы ") + table_->TableName());
+  if (!table_->reader_.IsOpen()) table_->RequireActive();
+  if (table_->reader_.Eof()) table_->Fail(W("Чтение поля ") + name_ + W(" за концом таблицы ") + table_->TableName());
   return table_->reader_;
 }
 
@@ -99,6 +118,7 @@ void TLegacyTable::Open() {
 void TLegacyTable::Close() {
   reader_.Close();
   fields_.clear();
+  lookup_start_ = 0;
 }
 
 void TLegacyTable::First() {
@@ -123,9 +143,14 @@ int TLegacyTable::RecordCount() const {
 
 const TLegacyField& TLegacyTable::FieldByName(std::string_view name) {
   RequireActive();
-  const std::string upper = UpperCp1251(name);
-  for (const auto& field : fields_) {
-    if (UpperCp1251(field->FieldName()) == upper) return *field;
+  // Stages read the fields in about the declared order: start after the last one found.
+  const size_t count = fields_.size();
+  for (size_t n = 0; n < count; ++n) {
+    const size_t i = (lookup_start_ + n) % count;
+    if (SameName(fields_[i]->FieldName(), name)) {
+      lookup_start_ = i + 1;
+      return *fields_[i];
+    }
   }
   const int index = reader_.FindField(name);
   if (index < 0) Fail(W("В таблице ") + table_name_ + W(" нет поля ") + std::string(name));

@@ -110,6 +110,7 @@ class TLegacyTable {
   std::vector<std::string> absent_;  // upper-case names
   ParadoxTable reader_;
   std::vector<std::unique_ptr<TLegacyField>> fields_;  // built at Open and on demand
+  size_t lookup_start_ = 0;
 };
 
 }  // namespace ks

@@ -176,10 +176,9 @@ int ParadoxTable::FindField(std::string_view name) const {
   return -1;
 }
 
-const uint8_t* ParadoxTable::FieldData(int field) const {
+void ParadoxTable::BadFieldAccess(int field) const {
   if (record_ == nullptr) Fail("чтение поля за концом таблицы");
-  if (field < 0 || static_cast<size_t>(field) >= header_.fields.size()) Fail("нет поля с номером " + std::to_string(field));
-  return record_ + header_.fields[field].offset;
+  Fail("нет поля с номером " + std::to_string(field));
 }
 
 bool ParadoxTable::IsNull(int field) const {

@@ -71,7 +71,12 @@ class ParadoxTable {
   void Position(size_t chain_index, uint32_t slot);
   void PositionOrdinal(uint32_t ordinal);
   const uint8_t* Block(int block);
-  const uint8_t* FieldData(int field) const;
+  // The current record's bytes of a field; checks the cursor and the field number.
+  const uint8_t* FieldData(int field) const {
+    if (record_ == nullptr || field < 0 || static_cast<size_t>(field) >= header_.fields.size()) BadFieldAccess(field);
+    return record_ + header_.fields[field].offset;
+  }
+  [[noreturn]] void BadFieldAccess(int field) const;
   [[noreturn]] void Fail(const std::string& utf8_detail) const;
   [[noreturn]] void FailCp1251(const std::string& detail) const;
 

@@ -15,23 +15,6 @@ bool IsKnownParadoxType(uint8_t code) {
   }
 }
 
-bool IsParadoxBlobType(ParadoxFieldType type) {
-  return type == ParadoxFieldType::kMemo || type == ParadoxFieldType::kBinary ||
-         type == ParadoxFieldType::kFormattedMemo || type == ParadoxFieldType::kOle ||
-         type == ParadoxFieldType::kGraphic;
-}
-
-bool IsParadoxIntegerType(ParadoxFieldType type) {
-  return type == ParadoxFieldType::kShort || type == ParadoxFieldType::kLong ||
-         type == ParadoxFieldType::kAutoInc || type == ParadoxFieldType::kDate ||
-         type == ParadoxFieldType::kTime;
-}
-
-bool IsParadoxDoubleType(ParadoxFieldType type) {
-  return type == ParadoxFieldType::kNumber || type == ParadoxFieldType::kMoney ||
-         type == ParadoxFieldType::kTimestamp;
-}
-
 char ParadoxTypeLetter(uint8_t code) {
   switch (code) {
     case 0x01: return 'A';
@@ -76,33 +59,6 @@ bool IsParadoxNull(ParadoxFieldType type, const uint8_t* data, size_t size) {
       }
       return true;
   }
-}
-
-int32_t DecodeParadoxInteger(const uint8_t* data, size_t size) {
-  if (size == 0 || size > 4) return 0;
-  uint32_t raw = 0;
-  for (size_t i = 0; i < size; ++i) raw = (raw << 8) | data[i];
-  if (raw == 0) return 0;
-  const uint32_t sign = 1u << (size * 8 - 1);
-  raw ^= sign;  // back to two's complement of the field's width
-  if (raw & sign) raw |= ~((sign << 1) - 1);  // sign-extend to 32 bits (no-op for 4 bytes)
-  int32_t value;
-  std::memcpy(&value, &raw, sizeof value);
-  return value;
-}
-
-double DecodeParadoxDouble(const uint8_t* data) {
-  uint64_t raw = 0;
-  for (int i = 0; i < 8; ++i) raw = (raw << 8) | data[i];
-  if (raw == 0) return 0;
-  if (raw & (uint64_t{1} << 63)) {
-    raw &= ~(uint64_t{1} << 63);
-  } else {
-    raw = ~raw;
-  }
-  double value;
-  std::memcpy(&value, &raw, sizeof value);
-  return value;
 }
 
 bool DecodeParadoxLogical(const uint8_t* data) { return data[0] == 0x81; }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -38,11 +39,22 @@ constexpr int kParadoxBlobPointerSize = 10;
 
 bool IsKnownParadoxType(uint8_t code);
 // Memo, binary, formatted memo, OLE, graphic: a leader followed by a blob pointer.
-bool IsParadoxBlobType(ParadoxFieldType type);
+inline bool IsParadoxBlobType(ParadoxFieldType type) {
+  return type == ParadoxFieldType::kMemo || type == ParadoxFieldType::kBinary ||
+         type == ParadoxFieldType::kFormattedMemo || type == ParadoxFieldType::kOle ||
+         type == ParadoxFieldType::kGraphic;
+}
 // Short, long, autoincrement, date, time: stored as signed integers.
-bool IsParadoxIntegerType(ParadoxFieldType type);
+inline bool IsParadoxIntegerType(ParadoxFieldType type) {
+  return type == ParadoxFieldType::kShort || type == ParadoxFieldType::kLong ||
+         type == ParadoxFieldType::kAutoInc || type == ParadoxFieldType::kDate ||
+         type == ParadoxFieldType::kTime;
+}
 // Number, money, timestamp: stored as doubles.
-bool IsParadoxDoubleType(ParadoxFieldType type);
+inline bool IsParadoxDoubleType(ParadoxFieldType type) {
+  return type == ParadoxFieldType::kNumber || type == ParadoxFieldType::kMoney ||
+         type == ParadoxFieldType::kTimestamp;
+}
 // The letter the legacy engine shows for a type ('A', 'N', '$', ...); '?' for unknown codes.
 char ParadoxTypeLetter(uint8_t code);
 
@@ -50,9 +62,33 @@ char ParadoxTypeLetter(uint8_t code);
 bool IsParadoxNull(ParadoxFieldType type, const uint8_t* data, size_t size);
 
 // Integers of 1, 2 or 4 bytes (S, I, +, D, T). Blank reads 0.
-int32_t DecodeParadoxInteger(const uint8_t* data, size_t size);
+inline int32_t DecodeParadoxInteger(const uint8_t* data, size_t size) {
+  if (size == 0 || size > 4) return 0;
+  uint32_t raw = 0;
+  for (size_t i = 0; i < size; ++i) raw = (raw << 8) | data[i];
+  if (raw == 0) return 0;
+  const uint32_t sign = 1u << (size * 8 - 1);
+  raw ^= sign;                                // back to two's complement of the field's width
+  if (raw & sign) raw |= ~((sign << 1) - 1);  // sign-extend to 32 bits (no-op for 4 bytes)
+  int32_t value;
+  std::memcpy(&value, &raw, sizeof value);
+  return value;
+}
+
 // 8-byte doubles (N, $, @). Blank reads 0.
-double DecodeParadoxDouble(const uint8_t* data);
+inline double DecodeParadoxDouble(const uint8_t* data) {
+  uint64_t raw = 0;
+  for (int i = 0; i < 8; ++i) raw = (raw << 8) | data[i];
+  if (raw == 0) return 0;
+  if (raw & (uint64_t{1} << 63)) {
+    raw &= ~(uint64_t{1} << 63);
+  } else {
+    raw = ~raw;
+  }
+  double value;
+  std::memcpy(&value, &raw, sizeof value);
+  return value;
+}
 // Logical: 0x81 true, anything else false.
 bool DecodeParadoxLogical(const uint8_t* data);
 // Alpha and bytes: the stored bytes up to the first NUL.
