@@ -24,10 +24,18 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
+// Whole numbers right-aligned, as the field text conversions write them.
 void PutInt(Data4* data, Field4* field, long value) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%*ld", f4len(field), value);
-  std::memcpy(f4str(field), buf, size_t(f4len(field)));
+  const int len = f4len(field);
+  char* out = f4str(field);
+  std::memset(out, ' ', size_t(len));
+  unsigned long u = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  int pos = len;
+  do {
+    out[--pos] = char('0' + u % 10);
+    u /= 10;
+  } while (u > 0 && pos > 0);
+  if (value < 0 && pos > 0) out[--pos] = '-';
   (void)data;
 }
 void PutFloat(Field4* field, double value) {

@@ -73,6 +73,9 @@ std::string FormatNumber(double value, int width, int dec) {
   if (dec < 0) dec = 0;
   char buf[400];
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return std::string(width, '*');
+  // Halves round away from zero, as dBASE does (printf would round 2.5 to 2).
+  const double scale = std::pow(10.0, dec);
+  if (std::fabs(value) * scale < 1e15) value = std::round(value * scale) / scale;
   if (dec == 0 && std::fabs(value) < 1e15 && value == std::floor(value)) {
     // Whole numbers, the usual case of keys: no need for the general formatter.
     long long n = static_cast<long long>(value);

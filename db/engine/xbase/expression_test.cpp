@@ -60,6 +60,7 @@ TEST_F(ExpressionTest, SchemaKeyExpressions) {
   Set("FNAME", W("ёлка ab"));
   Set("FDATE", "20240305");
   Set("FSELF", "T");
+  Set("PRICE", "12.500000", true);
   EXPECT_EQ(Eval("Str(UID, 10)").text, "        42");
   EXPECT_EQ(Eval("Upper(FNAME)+Str(UID, 10)").text, W("ЁЛКА AB   ") + "        42");
   EXPECT_EQ(Eval("upper(left(fname, 3))").text, W("ЁЛК"));
@@ -69,6 +70,9 @@ TEST_F(ExpressionTest, SchemaKeyExpressions) {
   EXPECT_EQ(Eval("fDate").number, 2460375);
   EXPECT_EQ(Eval("Str(-3.5, 6, 1)").text, "  -3.5");
   EXPECT_EQ(Eval("Str(1234567, 5)").text, "*****");
+  EXPECT_EQ(Eval("Str(2.5, 3)").text, "  3");
+  EXPECT_EQ(Eval("Str(-2.5, 3)").text, " -3");
+  EXPECT_EQ(Eval("Str(PRICE, 8, 2)").text, "   12.50");
 }
 
 TEST_F(ExpressionTest, FiltersAndLocateConditions) {

@@ -37,13 +37,16 @@ struct Tag4Info {
 constexpr int r4success = 0;
 constexpr int r4after = 2;       // seek: no exact match; positioned on the next larger key
 constexpr int r4eof = 3;         // seek: nothing at or after the key; positioned at the end
-constexpr int r4bof = 4;         // skip backwards ran off the top; seek: never returned
+constexpr int r4bof = 4;         // skip backwards ran off the top: the cursor stands on the first
+                                 // record of the order with d4bof set; seeks never return it
 constexpr int r4entry = 5;       // seek: the tag's current entry could not be read back (stale
-                                 // key); positioned on the next entry, as after r4after
+                                 // key); positioned on the next entry, as after r4after. This
+                                 // engine keeps its tags in memory, always in step with the
+                                 // records, so it never returns 5
 constexpr int r4descending = 10;
 constexpr int r4unique = 20;
-constexpr int r4locked = 50;     // seek: the found record is locked by another process; the
-                                 // cursor stands on it all the same
+constexpr int r4locked = 50;     // d4lockInternal: another process holds the record lock (the
+                                 // call never waits). Seeks do not test locks and never return it
 
 constexpr int e4create = -60;    // a file could not be created
 constexpr int e4open = -61;      // a file exists but could not be opened or is not valid
@@ -53,7 +56,8 @@ constexpr int e4read = -70;      // a read failed or came up short
 constexpr int e4write = -80;     // a write failed (disk full, unwritable file)
 constexpr int e4data = -120;     // the file is corrupt (header, record, memo block or index page)
 constexpr int e4memory = -920;
-constexpr int e4parm = -930;     // a call with a null handle or a bad argument
+constexpr int e4parm = -930;     // a call with a null handle or a bad argument; also an expression
+                                 // (filter, locate, tag key) that does not parse
 constexpr int e4connect = -2100; // never raised: this engine is stand-alone
 
 // --- engine --------------------------------------------------------------------------
@@ -137,6 +141,9 @@ int expr4true(Expr4* expr);  // > 0: true
 // --- changes and locks ---------------------------------------------------------------
 int d4appendStart(Data4* data, int use_memo_entries);
 void d4blank(Data4* data);
+// Appended records, new memos and the header are gathered in memory (every cursor of the
+// engine sees them at once) and reach the files on d4flush, d4refresh, d4close or when
+// 1 MiB has gathered; the index file is written whole on d4flush and d4close.
 int d4append(Data4* data);
 int d4changed(Data4* data, int flag);  // 1 marks, 0 clears, -5 asks (> 0: changed)
 int d4flush(Data4* data);
