@@ -612,7 +612,7 @@ void TCBDataSet::SetFieldData(TField& field, const void* source) {
     if (copy) {
       const int width = field.DataType() == ftBoolean ? 1 : node.Length;
       if (source == nullptr && field.DataType() != ftBoolean) text = RepeatChar(' ', width);
-      text = PadRight(text, width);  // a text is never shorter than its field
+      if (static_cast<int>(text.size()) != width) text = PadRight(text, width);
       std::memcpy(buffer + node.Offset, text.data(), width);
     }
     SetChanged(buffer, node.Number - 1, true);

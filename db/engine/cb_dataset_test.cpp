@@ -459,6 +459,34 @@ TEST_F(TableSetTest, MemoStreams) {
   }
 }
 
+TEST_F(TableSetTest, MemoCodePageRoundTripLosesOnlyCharactersMissingFromTheOemPage) {
+  FillPeople(*set_, {"Tomsk"});
+  std::string all;
+  for (int b = 0x20; b < 0x100; ++b) all += static_cast<char>(b);
+  set_->Edit();
+  set_->FieldByName("NOTE").SetAsString(all);
+  set_->Post();
+  set_->Close();
+  set_->Open();
+  const std::string back = set_->FieldByName("NOTE").AsString();
+  ASSERT_EQ(back.size(), all.size());
+  std::string lost;
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (back[i] != all[i]) {
+      EXPECT_EQ(back[i], '?');
+      lost += all[i];
+    }
+  }
+  // Everything but the punctuation, symbols and non-Russian Cyrillic letters of
+  // 0x80-0xBF survives: all of ASCII, А-я, Ё, ё, №, °, ·, Ў, ў, Є, є, Ї, ї, ¤ and the no-break space.
+  std::string expected;
+  for (int b = 0x80; b < 0xA0; ++b) expected += static_cast<char>(b);
+  for (int b : {0xA3, 0xA5, 0xA6, 0xA7, 0xA9, 0xAB, 0xAC, 0xAD, 0xAE, 0xB1, 0xB2, 0xB3, 0xB4,
+                0xB5, 0xB6, 0xBB, 0xBC, 0xBD, 0xBE})
+    expected += static_cast<char>(b);
+  EXPECT_EQ(lost, expected);
+}
+
 TEST_F(TableSetTest, SecondProcessSeesTheEditLock) {
   FillPeople(*set_, {"Ivanovo", "Kostroma"});
   engine_.Tick();  // appended records reach the file

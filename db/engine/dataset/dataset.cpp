@@ -69,6 +69,9 @@ TField* TDataSet::AddField(const std::string& name, TFieldType type, int size,
 }
 
 TField* TDataSet::FindField(const std::string& name) const {
+  for (TField* field : fields_) {  // the usual case first: the name as declared
+    if (field->FieldName() == name) return field;
+  }
   for (TField* field : fields_) {
     if (SameName(field->FieldName(), name)) return field;
   }
