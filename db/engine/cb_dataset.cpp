@@ -14,6 +14,7 @@ namespace ks {
 namespace {
 
 constexpr int kMemoRef = sizeof(std::string*);
+constexpr char kLockNotProbed = '?';  // isLocked of a fetched record, not yet probed
 
 // A blank numeric field, or one holding the overflow mark, has no value.
 bool IsNoNumber(const std::string& trimmed) {
@@ -286,7 +287,9 @@ TGetResult TCBDataSet::GetRecord(char* buffer, TGetMode mode) {
       break;
   }
   std::memcpy(buffer, d4recordLow(table_.DataHandle()), record_width_);
-  if (table_.FieldCount() > 0) buffer[record_width_] = table_.RecordIsLocked() ? 'T' : 'F';
+  // isLocked is probed in the engine when it is first read (the probe costs two lock
+  // calls, and a bulk append reads it never).
+  if (table_.FieldCount() > 0) buffer[record_width_] = kLockNotProbed;
   SetBookmarkFlag(buffer, bfCurrent);
   const int32_t recno = table_.Bof() ? -1 : static_cast<int32_t>(table_.RecNo());
   std::memcpy(buffer + bookmark_offset_, &recno, 4);
@@ -474,6 +477,10 @@ bool TCBDataSet::GetFieldData(TField& field, void* destination) {
     return has_value;
   }
   const TFieldNode& node = NodeOf(field);
+  if (node.Offset == record_width_ && buffer[record_width_] == kLockNotProbed) {
+    PositionOn(buffer);
+    buffer[record_width_] = table_.RecordIsLocked() ? 'T' : 'F';
+  }
   try {
     const std::string raw = BufferToString(buffer + node.Offset, node.Length);
     const std::string trimmed = TrimTrailingBlanks(raw);

@@ -7,7 +7,7 @@
 // B = memo fields, F = table fields, P = size of a text reference):
 //
 //   0              R bytes   record image: deletion mark, then the fields at their Offset
-//   R              1         isLocked: 'T', 'F' or ' '
+//   R              1         isLocked: 'T', 'F', ' ' (none) or '?' (not probed yet)
 //   R+1            C         calculated fields: a has-value byte, then the value, each
 //   R+1+C          P*B       memo cache: one text reference per memo field (null: empty)
 //   R+1+C+PB       F+1       changed flags, one per field node, in node order
