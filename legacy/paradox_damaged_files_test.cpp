@@ -161,7 +161,7 @@ TEST_F(DamagedTable, BlobPointersOutOfRange) {
   // The Notes pointer of the first record: index, offset, length.
   ParadoxTable probe;
   probe.Open(db_, mb_, "biolife");
-  const ParadoxField& notes = probe.Fields()[6];
+  const ParadoxField notes = probe.Fields()[6];
   ASSERT_EQ(notes.type, ParadoxFieldType::kMemo);
   probe.Close();
   const size_t pointer = 0x806 + static_cast<size_t>(notes.offset + notes.size - 10);
@@ -187,6 +187,22 @@ TEST_F(DamagedTable, BlobPointersOutOfRange) {
   Save(mb_, std::vector<uint8_t>(original_mb_.begin(), original_mb_.begin() + 5000));
   EXPECT_NE(ReadEverything(db_, mb_).find(mb_), std::string::npos);
   EXPECT_NE(ReadEverything(db_, "").find("Notes"), std::string::npos);
+}
+
+TEST_F(DamagedTable, ShortMemoInTheLeaderAlone) {
+  // A memo no longer than its leader has no blob: pointer offset 0, the text in the leader.
+  ParadoxTable table;
+  table.Open(db_, mb_, "biolife");
+  const ParadoxField notes = table.Fields()[6];
+  const std::string full = table.AsText(6);
+  table.Close();
+  const size_t pointer = 0x806 + static_cast<size_t>(notes.offset + notes.size - 10);
+  std::vector<uint8_t> bytes = original_db_;
+  const uint8_t leader_only[10] = {0, 0, 0, 0, 12, 0, 0, 0, 1, 0};
+  std::memcpy(&bytes[pointer], leader_only, sizeof leader_only);
+  Save(db_, bytes);
+  table.Open(db_, "", "biolife");  // no blob file needed for it
+  EXPECT_EQ(table.AsText(6), full.substr(0, 12));
 }
 
 TEST_F(DamagedTable, ShortReads) {
