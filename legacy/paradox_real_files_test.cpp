@@ -6,13 +6,18 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "common/codepage.h"
 #include "common/date_time.h"
 #include "common/exception.h"
 #include "legacy/paradox_table.h"
 #include "legacy/testing/mini_json.h"
+#include "legacy/testing/temp_dir.h"
 
 namespace ks {
 namespace {
@@ -175,6 +180,44 @@ TEST(ParadoxRealFiles, RussianTextsInCodePage866) {
 }
 
 TEST(ParadoxRealFiles, EmptyTable) { CompareWithReference("empty.db", "empty.mb", "empty.expected.json"); }
+
+TEST(ParadoxRealFiles, RecordsFollowTheBlockChainNotTheFile) {
+  // Blocks 2 and 3 of the Russian table trade places in the file and are relinked, so that
+  // the chain reads 1, 3, 2, 4, ...; a stray block past the chain must never be read.
+  std::ifstream in(SampleDir() + "of_cp866.db", std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const size_t header = 0x800, block = 0x800;
+  auto at = [&](int n) { return bytes.begin() + static_cast<long>(header + (n - 1) * block); };
+  auto link = [&](int n, int next, int prev) {
+    char* p = &*at(n);
+    p[0] = static_cast<char>(next & 0xFF), p[1] = static_cast<char>(next >> 8);
+    p[2] = static_cast<char>(prev & 0xFF), p[3] = static_cast<char>(prev >> 8);
+  };
+  ASSERT_EQ(static_cast<unsigned char>(*at(1)), 2);
+  ASSERT_EQ(static_cast<unsigned char>(*at(3)), 4);
+  std::swap_ranges(at(2), at(3), at(3));
+  link(1, 3, 0);
+  link(3, 2, 1);
+  link(2, 4, 3);
+  link(4, 5, 2);
+  const std::vector<char> stray(at(5), at(6));  // a copy of block 5, linked nowhere
+  bytes.insert(bytes.end(), stray.begin(), stray.end());
+  const uint16_t file_blocks = static_cast<uint16_t>((bytes.size() - header) / block);
+  std::memcpy(&bytes[0x0C], &file_blocks, 2);
+  testing::TempDir dir;
+  std::ofstream(dir.Path() + "of.db", std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+
+  const JsonValue expected = testing::ReadJsonFile(SampleDir() + "expected/of.expected.json");
+  const JsonValue& numbers = expected["data"][expected["columns"].items[0].text];
+  ParadoxTable table;
+  table.Open(dir.Path() + "of.db", "", "of");
+  ASSERT_EQ(table.RecordCount(), 2197u);
+  size_t row = 0;
+  for (table.First(); !table.Eof(); table.Next(), ++row) {
+    ASSERT_EQ(ToUtf8(table.AsText(0), 866), numbers.items[row].text) << row;
+  }
+  EXPECT_EQ(row, 2197u);
+}
 
 TEST(ParadoxRealFiles, HeaderDetails) {
   ParadoxTable table;
