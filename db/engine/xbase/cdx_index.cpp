@@ -116,9 +116,17 @@ bool Tag::Update(const char* old_record, const char* new_record, uint32_t recno)
   const bool new_in = MakeEntry(new_record, recno, new_entry);
   if (old_in && new_in && std::memcmp(old_entry, new_entry, size) == 0) return false;
   if (!old_in && !new_in) return false;
-  if (old_in) keys_.Erase(old_entry);
+  if (old_in) {
+    keys_.Settle();  // the old entry may still wait among the deferred ones
+    keys_.Erase(old_entry);
+  }
   if (new_in) {
+    if (!old_record && !spec_.unique) {
+      keys_.Add(new_entry);  // appends: placed in bulk later
+      return true;
+    }
     if (spec_.unique) {
+      keys_.Settle();
       // One entry per key: the first record keeps it.
       const KeyList::Pos p = keys_.LowerBound(new_entry, keys_.KeyLen());
       if (!keys_.IsEnd(p) && std::memcmp(keys_.At(p), new_entry, keys_.KeyLen()) == 0) return true;

@@ -35,9 +35,17 @@ class Tag {
   bool Descending() const { return spec_.descending; }
   char KeyType() const { return key_->Type(); }
   size_t KeyLen() const { return keys_.KeyLen(); }
+  size_t EntrySize() const { return keys_.EntrySize(); }
   uint8_t PadByte() const { return key_->Type() == 'C' ? ' ' : 0; }
-  KeyList& Keys() { return keys_; }
-  const KeyList& Keys() const { return keys_; }
+  // The keys, with every deferred append merged in.
+  KeyList& Keys() {
+    keys_.Settle();
+    return keys_;
+  }
+  const KeyList& Keys() const {
+    keys_.Settle();
+    return keys_;
+  }
 
   // The entry (key, record number) of a record image; false when the FOR filter leaves
   // the record out.
@@ -57,7 +65,7 @@ class Tag {
   TagSpec spec_;
   std::unique_ptr<Expression> key_;
   std::unique_ptr<Expression> filter_;
-  KeyList keys_;
+  mutable KeyList keys_;
 };
 
 // 8-byte order-preserving form of a number (and of a date's Julian day number).

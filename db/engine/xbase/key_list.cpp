@@ -1,5 +1,6 @@
 #include "db/engine/xbase/key_list.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ks::xbase {
@@ -89,6 +90,9 @@ bool KeyList::Insert(const uint8_t* entry) {
     bi = blocks_.size() - 1;
   }
   Block* block = blocks_[bi].get();
+  // The block is usually cold: ask for all its lines at once rather than one per step
+  // of the binary search (the insert moves most of them anyway).
+  for (size_t line = 0; line < block->count * size; line += 64) __builtin_prefetch(block->data.data() + line);
   size_t slot = SlotIn(*block, entry, size);
   if (slot < block->count && std::memcmp(Entry(*block, slot), entry, size) == 0) return false;
   if (block->count >= kBlockEntries) {
@@ -151,7 +155,97 @@ void KeyList::PushBack(const uint8_t* entry) {
   SetFence(blocks_.size() - 1);
 }
 
+void KeyList::Add(const uint8_t* entry) {
+  pending_.insert(pending_.end(), entry, entry + EntrySize());
+  const size_t waiting = pending_.size() / EntrySize();
+  if (waiting >= 8192 && waiting >= count_ / 4) Settle();
+}
+
+void KeyList::Settle() {
+  const size_t size = EntrySize();
+  const size_t waiting = pending_.size() / size;
+  if (waiting == 0) return;
+  std::vector<uint8_t> pending;
+  pending.swap(pending_);
+  if (waiting < 64) {
+    for (size_t i = 0; i < waiting; ++i) Insert(pending.data() + i * size);
+    return;
+  }
+  // Sort small items: the eight bytes after the prefix every newcomer shares (blanks of
+  // right-aligned numbers, mostly) as a number, and the entry's index for ties.
+  const uint8_t* base = pending.data();
+  size_t common = size;
+  for (size_t i = 1; i < waiting && common > 0; ++i) {
+    size_t n = 0;
+    while (n < common && base[n] == base[i * size + n]) ++n;
+    common = n;
+  }
+  struct Item {
+    uint64_t prefix;
+    uint32_t index;
+  };
+  std::vector<Item> items(waiting);
+  for (size_t i = 0; i < waiting; ++i) {
+    uint8_t word[8] = {};
+    std::memcpy(word, base + i * size + common, std::min<size_t>(8, size - common));
+    uint64_t v;
+    std::memcpy(&v, word, 8);
+    items[i] = Item{__builtin_bswap64(v), uint32_t(i)};
+  }
+  const size_t rest = common + 8 < size ? common + 8 : size;
+  std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return CompareBytes(base + size_t(a.index) * size + rest, base + size_t(b.index) * size + rest, size - rest) < 0;
+  });
+  std::vector<uint32_t> order(waiting);
+  for (size_t i = 0; i < waiting; ++i) order[i] = items[i].index;
+  items = {};
+  // Merge the blocks and the sorted newcomers into fresh blocks, filled to leave room
+  // for later single inserts.
+  constexpr size_t kFill = kBlockEntries * 7 / 8;
+  std::vector<std::unique_ptr<Block>> old_blocks;
+  old_blocks.swap(blocks_);
+  fences_.clear();
+  count_ = 0;
+  auto emit = [&](const uint8_t* entry) {
+    if (blocks_.empty() || blocks_.back()->count >= kFill) {
+      auto block = std::make_unique<Block>();
+      block->data.reserve(kBlockEntries * size);
+      blocks_.push_back(std::move(block));
+      fences_.resize(fences_.size() + size);
+    }
+    Block& last = *blocks_.back();
+    last.data.insert(last.data.end(), entry, entry + size);
+    ++last.count;
+    ++count_;
+  };
+  size_t next = 0;
+  const uint8_t* previous = nullptr;
+  auto emit_new_below = [&](const uint8_t* limit) {
+    while (next < waiting) {
+      const uint8_t* e = base + size_t(order[next]) * size;
+      if (limit && CompareBytes(e, limit, size) >= 0) break;
+      if (!previous || CompareBytes(previous, e, size) != 0) emit(e);
+      previous = e;
+      ++next;
+    }
+  };
+  for (auto& block : old_blocks) {
+    for (size_t i = 0; i < block->count; ++i) {
+      const uint8_t* e = Entry(*block, i);
+      emit_new_below(e);
+      if (next < waiting && CompareBytes(base + size_t(order[next]) * size, e, size) == 0) ++next;  // already there
+      emit(e);
+      previous = e;
+    }
+    block.reset();  // each old block is copied once; free it as soon as it is done
+  }
+  emit_new_below(nullptr);
+  for (size_t i = 0; i < blocks_.size(); ++i) SetFence(i);
+}
+
 void KeyList::Clear() {
+  pending_.clear();
   blocks_.clear();
   fences_.clear();
   count_ = 0;

@@ -29,6 +29,12 @@ class KeyList {
   bool Insert(const uint8_t* entry);
   // Removes exactly that entry; false when it is not there.
   bool Erase(const uint8_t* entry);
+  // Adds an entry whose place is looked for later: entries gather unsorted and are merged
+  // in one pass by Settle (or when many have gathered). Until then positions and counts
+  // do not include them, so readers settle first.
+  void Add(const uint8_t* entry);
+  void Settle();
+  bool Settled() const { return pending_.empty(); }
   // Adds an entry known to sort after every present one (bulk loading).
   void PushBack(const uint8_t* entry);
   void Clear();
@@ -68,6 +74,7 @@ class KeyList {
   // The last entry of every block, side by side, so that finding a block touches one
   // contiguous array instead of every block on the way.
   std::vector<uint8_t> fences_;
+  std::vector<uint8_t> pending_;  // entries of Add, not yet in the blocks
 };
 
 }  // namespace ks::xbase

@@ -26,12 +26,18 @@ TEST(KeyListTest, StaysSortedUnderRandomChanges) {
   for (int i = 0; i < 60000; ++i) {
     const std::string e = Entry(random(), random() % 5000);
     const auto* bytes = reinterpret_cast<const uint8_t*>(e.data());
-    if (random() % 3 == 0) {
+    const int action = int(random() % 6);
+    if (action < 2) {
+      list.Settle();
       EXPECT_EQ(list.Erase(bytes), model.erase(e) == 1);
-    } else {
+    } else if (action < 4) {
       EXPECT_EQ(list.Insert(bytes), model.insert(e).second);
+    } else if (model.insert(e).second) {
+      list.Add(bytes);  // deferred; merged in bulk
     }
+    if (i % 9000 == 0) list.Settle();
   }
+  list.Settle();
   ASSERT_EQ(list.Count(), model.size());
   auto it = model.begin();
   for (KeyList::Pos p = list.Begin(); !list.IsEnd(p); p = list.Next(p), ++it) {
