@@ -51,7 +51,8 @@ double DateToJulian(std::string_view s) {
 }
 
 std::string JulianToDate(double julian) {
-  if (julian < 1721426) return std::string(8, ' ');  // before 0001-01-01, or blank
+  // Before 0001-01-01, after 9999-12-31, blank or not a number at all.
+  if (!(julian >= 1721426 && julian <= 5373484)) return std::string(8, ' ');
   long j = long(julian);
   long a = j + 32044;
   long b = (4 * a + 3) / 146097;
@@ -62,7 +63,6 @@ std::string JulianToDate(double julian) {
   int day = int(e - (153 * m + 2) / 5 + 1);
   int month = int(m + 3 - 12 * (m / 10));
   long year = 100 * b + d - 4800 + m / 10;
-  if (year > 9999) return std::string(8, ' ');
   char buf[32];
   std::snprintf(buf, sizeof buf, "%04ld%02d%02d", year, month, day);
   return buf;
@@ -150,6 +150,7 @@ class Parser {
     auto node = ParseOr();
     SkipBlanks();
     if (node && pos_ != s_.size()) return Fail("unexpected text at " + std::to_string(pos_ + 1));
+    if (!error_.empty()) return nullptr;
     return node;
   }
   const std::string& Error() const { return error_; }
@@ -176,7 +177,9 @@ class Parser {
     return true;
   }
 
-  static std::unique_ptr<Node> Make(Op op, char type, int len) {
+  std::unique_ptr<Node> Make(Op op, char type, int len) {
+    // Evaluation recurses over the tree: keep it small enough for any stack.
+    if (++nodes_ > 2000) Fail("expression too long");
     auto n = std::make_unique<Node>();
     n->op = op;
     n->type = type;
@@ -443,6 +446,7 @@ class Parser {
   const std::vector<FieldDef>& fields_;
   size_t pos_ = 0;
   int depth_ = 0;
+  int nodes_ = 0;
   std::string error_;
 };
 

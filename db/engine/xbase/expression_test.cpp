@@ -103,6 +103,9 @@ TEST_F(ExpressionTest, BadTextFailsToParse) {
   EXPECT_FALSE(Parses("Str(UID, FNAME)"));
   EXPECT_FALSE(Parses(std::string(5000, '(')));
   EXPECT_FALSE(Parses("UID = 1 )"));
+  std::string chain = "1";
+  for (int i = 0; i < 5000; ++i) chain += "+1";
+  EXPECT_FALSE(Parses(chain));  // far beyond any real expression
 }
 
 TEST(DateAndNumberText, RoundTrips) {

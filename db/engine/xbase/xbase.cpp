@@ -680,8 +680,8 @@ static const std::string* MemoText(Field4* field) {
   field->memo.clear();
   const char* p = d->record.data() + Def(field).offset;
   const double block = ks::xbase::ParseNumber(p, 10);
-  if (block <= 0 || !d->table->Memo()) return &field->memo;
-  if (block > 4294967295.0) {
+  if (block == 0 || !d->table->Memo()) return &field->memo;
+  if (!(block >= 1 && block <= 4294967295.0)) {  // also catches "nan" and negative numbers
     Fail(d->engine, e4data);
     return &field->memo;
   }
