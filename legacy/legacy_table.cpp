@@ -11,17 +11,21 @@
 namespace ks {
 namespace {
 
+std::array<unsigned char, 256> MakeCaseFold() {
+  std::array<unsigned char, 256> fold{};
+  for (int c = 0; c < 256; ++c) fold[c] = static_cast<unsigned char>(UpperCp1251(static_cast<char>(c)));
+  return fold;
+}
+
+const std::array<unsigned char, 256> kCaseFold = MakeCaseFold();
+
 // Field names compare without regard to case, and the stages look fields up by name for
-// every value, so the comparison must not allocate.
+// every value, so the comparison must not allocate; the name as declared matches first.
 bool SameName(std::string_view a, std::string_view b) {
-  static const auto kFold = [] {
-    std::array<unsigned char, 256> fold{};
-    for (int c = 0; c < 256; ++c) fold[c] = static_cast<unsigned char>(UpperCp1251(static_cast<char>(c)));
-    return fold;
-  }();
   if (a.size() != b.size()) return false;
+  if (a == b) return true;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (kFold[static_cast<unsigned char>(a[i])] != kFold[static_cast<unsigned char>(b[i])]) return false;
+    if (kCaseFold[static_cast<unsigned char>(a[i])] != kCaseFold[static_cast<unsigned char>(b[i])]) return false;
   }
   return true;
 }

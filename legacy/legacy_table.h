@@ -86,6 +86,8 @@ class TLegacyTable {
   void Next();
   bool Eof() const;
   int RecordCount() const;
+  // True when the open table holds no record.
+  bool IsEmpty() const { return RecordCount() == 0; }
 
   // The field by name, declared or only present in the real table, matched without regard
   // to case. Throws when the table has no such field.

@@ -92,6 +92,7 @@ TEST_F(LegacyTables, ProbeMakesMissingFieldsReadBlank) {
 
   doc.Open();
   ASSERT_EQ(doc.RecordCount(), 3);
+  EXPECT_FALSE(doc.IsEmpty());
   doc.First();
   EXPECT_EQ(doc.FieldByName("documentid").AsInteger(), 5);
   EXPECT_EQ(doc.FieldByName("Number").AsString(), W("№5"));
