@@ -124,6 +124,26 @@ TEST_F(IndexTest, SeeksFullAndPartialKeys) {
   EXPECT_EQ(d4seek(data, "x"), r4eof);  // record order has no keys
 }
 
+TEST_F(IndexTest, SkipsSeveralStepsAndComesBackFromTheEnd) {
+  Data4* data = Make({{5, "e"}, {1, "a"}, {4, "d"}, {2, "b"}, {3, "c"}});
+  for (const char* tag : {"INAME", "DNAME"}) {
+    d4tagSelectP(data, d4tag(data, tag));
+    const bool descending = std::string(tag) == "DNAME";
+    ASSERT_EQ(d4top(data), 0);
+    EXPECT_EQ(d4recNoLow(data), descending ? 1 : 2);  // "e" first when descending
+    EXPECT_EQ(d4skip(data, 3), 0);
+    EXPECT_EQ(d4recNoLow(data), descending ? 4 : 3);
+    EXPECT_EQ(d4skip(data, 2), r4eof);
+    EXPECT_GT(d4eof(data), 0);
+    EXPECT_EQ(d4skip(data, 1), r4eof);
+    EXPECT_EQ(d4skip(data, -2), 0);
+    EXPECT_EQ(d4recNoLow(data), descending ? 4 : 3);
+    EXPECT_EQ(d4skip(data, -10), r4bof);
+    EXPECT_EQ(d4recNoLow(data), descending ? 1 : 2);
+    EXPECT_GT(d4bof(data), 0);
+  }
+}
+
 TEST_F(IndexTest, ChangesAndDeletionsMoveKeys) {
   Data4* data = Make({{1, "a"}, {2, "b"}, {3, "c"}});
   Data4* clone = d4openClone(data);

@@ -167,6 +167,31 @@ TEST_F(DbfTableTest, ClonesShareTheFileAndSeeEachOthersPosts) {
   EXPECT_EQ(code4data(engine_, Path("t.dbf").c_str()), nullptr);
 }
 
+TEST_F(DbfTableTest, RefreshSeesRecordsOfAnotherEngine) {
+  Data4* mine = d4create(engine_, Path("t.dbf").c_str(), kCountryFields, nullptr);
+  ASSERT_NE(mine, nullptr);
+  Append(mine, [](Data4* d) { Put(d, "FNAME", "one"); });
+  ASSERT_EQ(d4flush(mine), 0);
+
+  Code4* other = code4initP();  // stands for another process: a file of its own
+  Data4* theirs = d4open(other, Path("t.dbf").c_str());
+  ASSERT_NE(theirs, nullptr);
+  EXPECT_EQ(d4recCountDo(theirs), 1);
+  Append(mine, [](Data4* d) { Put(d, "FNAME", "two"); });
+  ASSERT_EQ(d4goLow(mine, 1, 1), 0);
+  Put(mine, "FNAME", "uno");
+  d4changed(mine, 1);
+  ASSERT_EQ(d4flush(mine), 0);
+
+  ASSERT_EQ(d4goLow(theirs, 1, 1), 0);
+  ASSERT_EQ(d4refresh(theirs), 0);
+  EXPECT_EQ(d4recCountDo(theirs), 2);
+  EXPECT_EQ(GetTrimmed(theirs, "FNAME"), "uno");
+  ASSERT_EQ(d4goLow(theirs, 2, 1), 0);
+  EXPECT_EQ(GetTrimmed(theirs, "FNAME"), "two");
+  code4initUndo(other);
+}
+
 TEST_F(DbfTableTest, OpeningReportsMissingAndBrokenFiles) {
   EXPECT_EQ(d4open(engine_, Path("missing.dbf").c_str()), nullptr);
   EXPECT_EQ(code4errorCode(engine_, -5), e4fileFind);
