@@ -310,9 +310,15 @@ int Seek(Data4* d, const char* text) {
   if (!t.Descending()) {
     p = k.LowerBound(reinterpret_cast<const uint8_t*>(key.data()), key.size());
   } else {
-    // The last entry whose key does not exceed the search key, over its length.
-    KeyList::Pos upper = k.LowerBound(reinterpret_cast<const uint8_t*>(key.data()), key.size());
-    while (Matches(t, upper, key)) upper = k.Next(upper);
+    // The last entry whose key does not exceed the search key, over its length: the one
+    // before the first entry above every key that begins with it.
+    std::string above = key;
+    while (!above.empty() && static_cast<unsigned char>(above.back()) == 0xFF) above.pop_back();
+    KeyList::Pos upper = k.End();
+    if (!above.empty()) {
+      above.back() = char(static_cast<unsigned char>(above.back()) + 1);
+      upper = k.LowerBound(reinterpret_cast<const uint8_t*>(above.data()), above.size());
+    }
     p = upper == k.Begin() ? k.End() : k.Prev(upper);
   }
   if (k.IsEnd(p)) {
