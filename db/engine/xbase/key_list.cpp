@@ -207,7 +207,10 @@ void KeyList::Settle() {
   old_blocks.swap(blocks_);
   fences_.clear();
   count_ = 0;
+  std::vector<uint8_t> previous(size);  // a copy: the old blocks are freed on the way
+  bool has_previous = false;
   auto emit = [&](const uint8_t* entry) {
+    if (has_previous && CompareBytes(previous.data(), entry, size) == 0) return;  // already there
     if (blocks_.empty() || blocks_.back()->count >= kFill) {
       auto block = std::make_unique<Block>();
       block->data.reserve(kBlockEntries * size);
@@ -218,15 +221,15 @@ void KeyList::Settle() {
     last.data.insert(last.data.end(), entry, entry + size);
     ++last.count;
     ++count_;
+    std::memcpy(previous.data(), entry, size);
+    has_previous = true;
   };
   size_t next = 0;
-  const uint8_t* previous = nullptr;
   auto emit_new_below = [&](const uint8_t* limit) {
     while (next < waiting) {
       const uint8_t* e = base + size_t(order[next]) * size;
-      if (limit && CompareBytes(e, limit, size) >= 0) break;
-      if (!previous || CompareBytes(previous, e, size) != 0) emit(e);
-      previous = e;
+      if (limit && CompareBytes(e, limit, size) > 0) break;
+      emit(e);
       ++next;
     }
   };
@@ -234,9 +237,7 @@ void KeyList::Settle() {
     for (size_t i = 0; i < block->count; ++i) {
       const uint8_t* e = Entry(*block, i);
       emit_new_below(e);
-      if (next < waiting && CompareBytes(base + size_t(order[next]) * size, e, size) == 0) ++next;  // already there
       emit(e);
-      previous = e;
     }
     block.reset();  // each old block is copied once; free it as soon as it is done
   }
