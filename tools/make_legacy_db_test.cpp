@@ -413,6 +413,14 @@ TEST(ParadoxTableWriter, GuardsAgainstMisuse) {
 
   EXPECT_THROW(ParadoxTableWriter((dir / "m.DB").string(), "m", {{"Memo", 'M', 11}}, 0), Exception)
       << "memo fields need a blob file";
+
+  // A table announced with its size is built in memory, which holds no more than that.
+  ParadoxTableWriter sized((dir / "n.DB").string(), "n", {{"ID", 'I'}}, 0, {}, 2);
+  sized.Append();
+  sized.Append();
+  EXPECT_THROW(sized.Append(), Exception);
+  sized.Close();
+  EXPECT_EQ(ReadWithPxlib(dir / "n.DB").rows.size(), 2u);
   fs::remove_all(dir);
 }
 

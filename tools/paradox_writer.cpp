@@ -7,6 +7,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include "common/date_time.h"
@@ -104,7 +105,19 @@ ParadoxTableWriter::ParadoxTableWriter(const std::string& path, const std::strin
     pxf[i].px_fdc = 0;
   }
   const int type = key_fields > 0 ? pxfFileTypIndexDB : pxfFileTypNonIndexDB;
-  if (PX_create_file(doc_, pxf, static_cast<int>(fields.size()), path.c_str(), type) < 0) {
+  int created;
+  if (expected_records > 0) {
+    // pxlib rereads block headers through its stream for every record; kept in memory that
+    // costs no system calls. The image is written to the file on close.
+    capacity_ = expected_records;
+    image_.resize(2048 + static_cast<size_t>(BlocksFor(expected_records, block_size_) + 1) * block_size_);
+    memory_ = fmemopen(image_.data(), image_.size(), "w+");
+    if (!memory_) Fail(path, "cannot make the table image");
+    created = PX_create_fp(doc_, pxf, static_cast<int>(fields.size()), memory_, type);
+  } else {
+    created = PX_create_file(doc_, pxf, static_cast<int>(fields.size()), path.c_str(), type);
+  }
+  if (created < 0) {
     const std::string reason = sink->message;
     PX_delete(doc_);
     doc_ = nullptr;
@@ -144,6 +157,10 @@ void ParadoxTableWriter::Release() {
   }
   PX_close(doc_);
   PX_delete(doc_);
+  if (memory_) {
+    std::fclose(memory_);
+    memory_ = nullptr;
+  }
   delete sink;
   doc_ = nullptr;
 }
@@ -219,6 +236,7 @@ void ParadoxTableWriter::Append() {
     last_key_ = key;
   }
   if (BlocksFor(record_count_ + 1L, block_size_) > kMaxBlocks) Fail(path_, "too many records for one table");
+  if (capacity_ > 0 && record_count_ >= capacity_) Fail(path_, "more records than announced");
   if (PX_put_record(doc_, record_.data()) < 0) Fail(path_, "cannot write a record", doc_);
   ++record_count_;
   std::fill(record_.begin(), record_.end(), 0);
@@ -229,7 +247,21 @@ void ParadoxTableWriter::Close() {
   const std::string pending = SinkOf(doc_).message;
   Release();
   if (!pending.empty()) Fail(path_, pending);
+  if (!image_.empty()) WriteImage();
   MakeDeterministic();
+}
+
+void ParadoxTableWriter::WriteImage() {
+  // The file ends after the last block the header counts.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(image_.data());
+  const size_t header_size = bytes[2] | bytes[3] << 8;
+  const size_t file_blocks = bytes[0x0C] | bytes[0x0D] << 8;
+  const size_t size = std::min(image_.size(), header_size + file_blocks * block_size_);
+  std::FILE* f = std::fopen(path_.c_str(), "wb");
+  if (!f) Fail(path_, "cannot create the table");
+  const bool ok = std::fwrite(image_.data(), 1, size, f) == size;
+  if (std::fclose(f) != 0 || !ok) Fail(path_, "cannot write the table");
+  std::vector<char>().swap(image_);
 }
 
 void ParadoxTableWriter::MakeDeterministic() const {

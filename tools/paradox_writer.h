@@ -6,6 +6,7 @@
 // pxlib copies from memory and from the clock are overwritten with fixed values on close.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -65,6 +66,7 @@ class ParadoxTableWriter {
   const Slot& Find(std::string_view field, char kind) const;
   long BlocksFor(long records, int block_size) const;
   void Release();
+  void WriteImage();
   void MakeDeterministic() const;
 
   std::string path_;
@@ -77,6 +79,9 @@ class ParadoxTableWriter {
   std::unordered_map<std::string, Slot> slots_;
   std::vector<char> record_;
   int record_count_ = 0;
+  long capacity_ = 0;          // records announced; 0: written straight to the file
+  std::vector<char> image_;    // the table while it is written, when announced
+  std::FILE* memory_ = nullptr;
   int64_t last_key_ = INT64_MIN;
 };
 
