@@ -143,6 +143,16 @@ TEST_F(DbfTableTest, CancelledAppendLeavesNothingBehind) {
   ASSERT_EQ(d4goLow(data, 1, 1), 0);
   EXPECT_EQ(d4recCountDo(data), 1);
   EXPECT_EQ(GetTrimmed(data, "FNAME"), "kept");
+
+  // A flush between the calls of an append leaves it open.
+  ASSERT_EQ(d4appendStart(data, 0), 0);
+  d4blank(data);
+  Put(data, "FNAME", "second");
+  EXPECT_EQ(d4flush(data), 0);
+  ASSERT_EQ(d4append(data), 0);
+  EXPECT_EQ(d4recCountDo(data), 2);
+  ASSERT_EQ(d4goLow(data, 1, 1), 0);
+  EXPECT_EQ(GetTrimmed(data, "FNAME"), "kept");
 }
 
 TEST_F(DbfTableTest, ClonesShareTheFileAndSeeEachOthersPosts) {

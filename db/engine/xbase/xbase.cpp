@@ -823,7 +823,10 @@ int d4changed(Data4* data, int flag) {
 
 int d4flush(Data4* data) {
   if (!data) return e4parm;
-  if (const int rc = WritePending(data); rc != 0) return rc;
+  // An append in progress stays open: the flush tick may come between its calls.
+  if (!data->appending) {
+    if (const int rc = WritePending(data); rc != 0) return rc;
+  }
   if (const int rc = data->table->Flush(); rc != 0) return Fail(data->engine, rc);
   return 0;
 }
