@@ -90,10 +90,21 @@ ParadoxTableWriter::ParadoxTableWriter(const std::string& path, const std::strin
   block_size_ = block_kib * 1024;
   check_long_key_ = key_fields == 1 && fields[0].kind == 'I';
 
+  if (expected_records > 0) {
+    // pxlib rereads block headers through its stream for every record; kept in memory that
+    // costs no system calls. The image is written to the file on close.
+    capacity_ = expected_records;
+    image_.resize(2048 + static_cast<size_t>(BlocksFor(expected_records, block_size_) + 1) * block_size_);
+    memory_ = fmemopen(image_.data(), image_.size(), "w+");
+    if (!memory_) Fail(path, "cannot make the table image");
+  }
+
   auto* sink = new ErrorSink;
   doc_ = PX_new3(OnPxError, nullptr, nullptr, nullptr, sink);
   if (!doc_) {
     delete sink;
+    if (memory_) std::fclose(memory_);
+    memory_ = nullptr;
     Fail(path, "pxlib could not start");
   }
   // pxlib takes ownership of the field array and the names in it.
@@ -105,23 +116,16 @@ ParadoxTableWriter::ParadoxTableWriter(const std::string& path, const std::strin
     pxf[i].px_fdc = 0;
   }
   const int type = key_fields > 0 ? pxfFileTypIndexDB : pxfFileTypNonIndexDB;
-  int created;
-  if (expected_records > 0) {
-    // pxlib rereads block headers through its stream for every record; kept in memory that
-    // costs no system calls. The image is written to the file on close.
-    capacity_ = expected_records;
-    image_.resize(2048 + static_cast<size_t>(BlocksFor(expected_records, block_size_) + 1) * block_size_);
-    memory_ = fmemopen(image_.data(), image_.size(), "w+");
-    if (!memory_) Fail(path, "cannot make the table image");
-    created = PX_create_fp(doc_, pxf, static_cast<int>(fields.size()), memory_, type);
-  } else {
-    created = PX_create_file(doc_, pxf, static_cast<int>(fields.size()), path.c_str(), type);
-  }
+  const int created =
+      memory_ ? PX_create_fp(doc_, pxf, static_cast<int>(fields.size()), memory_, type)
+              : PX_create_file(doc_, pxf, static_cast<int>(fields.size()), path.c_str(), type);
   if (created < 0) {
     const std::string reason = sink->message;
     PX_delete(doc_);
     doc_ = nullptr;
     delete sink;
+    if (memory_) std::fclose(memory_);
+    memory_ = nullptr;
     Fail(path, "cannot create the table (" + reason + ")");
   }
   if (key_fields > 0 && PX_set_value(doc_, "numprimkeys", static_cast<float>(key_fields)) < 0) {

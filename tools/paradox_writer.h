@@ -30,8 +30,10 @@ class ParadoxTableWriter {
  public:
   // Creates `path` (and `blob_path` when a field is a memo; it must then be given). The
   // first `key_fields` fields form the primary key; records must then be appended in key
-  // order, which the writer checks for a single long key. The data blocks are the smallest
-  // (2 KiB upwards) that let `expected_records` fit the 65535 blocks a table may have.
+  // order, which the writer checks for a single long key. With `expected_records` the
+  // table is built in memory and written on close (much faster for big tables); it then
+  // takes no more records than that. The data blocks are the smallest (2 KiB upwards) that
+  // let that many records fit the 65535 blocks a table may have.
   ParadoxTableWriter(const std::string& path, const std::string& table_name,
                      std::vector<ParadoxFieldSpec> fields, int key_fields,
                      const std::string& blob_path = {}, long expected_records = 0);
