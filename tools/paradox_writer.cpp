@@ -68,7 +68,7 @@ int FixedSize(char kind, int declared) {
 }  // namespace
 
 ParadoxTableWriter::ParadoxTableWriter(const std::string& path, const std::string& table_name,
-                                       std::vector<ParadoxFieldSpec> fields, int key_fields,
+                                       std::vector<ParadoxColumn> fields, int key_fields,
                                        const std::string& blob_path, long expected_records)
     : path_(path), blob_path_(blob_path), field_count_(fields.size()) {
   bool has_memo = false;

@@ -20,7 +20,7 @@ namespace ks {
 // Field kinds by their Paradox letters: 'I' long, 'S' short, 'A' alpha, 'N' number,
 // 'L' logical, 'D' date, 'M' memo. `size` is the alpha width or, for a memo, the whole
 // field (leader plus the 10-byte blob pointer); the other kinds take their fixed size.
-struct ParadoxFieldSpec {
+struct ParadoxColumn {
   std::string name;
   char kind;
   int size = 0;
@@ -35,7 +35,7 @@ class ParadoxTableWriter {
   // takes no more records than that. The data blocks are the smallest (2 KiB upwards) that
   // let that many records fit the 65535 blocks a table may have.
   ParadoxTableWriter(const std::string& path, const std::string& table_name,
-                     std::vector<ParadoxFieldSpec> fields, int key_fields,
+                     std::vector<ParadoxColumn> fields, int key_fields,
                      const std::string& blob_path = {}, long expected_records = 0);
   ~ParadoxTableWriter();
   ParadoxTableWriter(const ParadoxTableWriter&) = delete;
