@@ -35,7 +35,8 @@ struct Tag4Info {
 
 // Results and codes.
 constexpr int r4success = 0;
-constexpr int r4after = 2;       // seek: no exact match; positioned on the next larger key
+constexpr int r4after = 2;       // seek: no exact match; positioned on the next larger key (on a
+                                 // descending tag: the next key in its order, a smaller one)
 constexpr int r4eof = 3;         // seek: nothing at or after the key; positioned at the end
 constexpr int r4bof = 4;         // skip backwards ran off the top: the cursor stands on the first
                                  // record of the order with d4bof set; seeks never return it
