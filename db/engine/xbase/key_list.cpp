@@ -158,7 +158,7 @@ void KeyList::PushBack(const uint8_t* entry) {
 void KeyList::Add(const uint8_t* entry) {
   pending_.insert(pending_.end(), entry, entry + EntrySize());
   const size_t waiting = pending_.size() / EntrySize();
-  if (waiting >= 8192 && waiting >= count_ / 4) Settle();
+  if (waiting >= 8192 && waiting >= count_) Settle();  // doubling: each entry is copied a few times at most
 }
 
 void KeyList::Settle() {
