@@ -171,8 +171,8 @@ void KeyList::Settle() {
     for (size_t i = 0; i < waiting; ++i) Insert(pending.data() + i * size);
     return;
   }
-  // Sort small items: the eight bytes after the prefix every newcomer shares (blanks of
-  // right-aligned numbers, mostly) as a number, and the entry's index for ties.
+  // Sort small items: the sixteen bytes after the prefix every newcomer shares (blanks of
+  // right-aligned numbers, mostly) as two numbers, and the entry's index for ties.
   const uint8_t* base = pending.data();
   size_t common = size;
   for (size_t i = 1; i < waiting && common > 0; ++i) {
@@ -181,20 +181,25 @@ void KeyList::Settle() {
     common = n;
   }
   struct Item {
-    uint64_t prefix;
+    uint64_t high, low;  // sixteen bytes after the shared prefix, as numbers
     uint32_t index;
   };
   std::vector<Item> items(waiting);
-  for (size_t i = 0; i < waiting; ++i) {
-    uint8_t word[8] = {};
-    std::memcpy(word, base + i * size + common, std::min<size_t>(8, size - common));
+  auto word = [&](const uint8_t* entry, size_t at) {
+    uint8_t bytes[8] = {};
+    if (at < size) std::memcpy(bytes, entry + at, std::min<size_t>(8, size - at));
     uint64_t v;
-    std::memcpy(&v, word, 8);
-    items[i] = Item{__builtin_bswap64(v), uint32_t(i)};
+    std::memcpy(&v, bytes, 8);
+    return __builtin_bswap64(v);
+  };
+  for (size_t i = 0; i < waiting; ++i) {
+    const uint8_t* entry = base + i * size;
+    items[i] = Item{word(entry, common), word(entry, common + 8), uint32_t(i)};
   }
-  const size_t rest = common + 8 < size ? common + 8 : size;
+  const size_t rest = std::min(common + 16, size);
   std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (a.high != b.high) return a.high < b.high;
+    if (a.low != b.low) return a.low < b.low;
     return CompareBytes(base + size_t(a.index) * size + rest, base + size_t(b.index) * size + rest, size - rest) < 0;
   });
   std::vector<uint32_t> order(waiting);
