@@ -83,8 +83,10 @@ void TCBDataSet::SetIndexName(const std::string& name) {
 }
 
 void TCBDataSet::SetFilter(const std::string& text) {
+  if (Active()) CheckBrowseMode();
   TDataSet::SetFilter(text);
   table_.SetFilter(text);
+  if (Active() && Filtered()) First();  // show the first record the new filter lets through
 }
 
 void TCBDataSet::SetFiltered(bool on) {

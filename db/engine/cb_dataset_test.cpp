@@ -531,6 +531,33 @@ TEST_F(TableSetTest, SecondProcessSeesTheEditLock) {
   std::filesystem::remove(link);
 }
 
+TEST_F(TableSetTest, ListenersHearOfDeletedAndEditedRecords) {
+  struct Listener : IDBCtrs {
+    std::string path;
+    int recno = 0;
+    std::vector<std::string> heard;
+    std::string TablePath() override { return path; }
+    int RecordNumber() override { return recno; }
+    void RecordDeleted() override { heard.push_back("deleted"); }
+    void RecordChanged() override { heard.push_back("changed"); }
+  } listener;
+  listener.path = dir_ + "people.dbf";
+  listener.recno = 2;
+  TCBCtrlsEnv::Instance().Add(&listener);
+  FillPeople(*set_, {"Anapa", "Belgorod", "Chita"});  // appends are not edits
+  set_->First();
+  set_->Edit();
+  set_->Post();  // record 1: not ours
+  set_->Next();
+  set_->Edit();
+  set_->FieldByName("NAME").SetAsString("Bryansk");
+  set_->Post();
+  EXPECT_FALSE(set_->EditInProgress());
+  set_->Delete();
+  TCBCtrlsEnv::Instance().Remove(&listener);
+  EXPECT_EQ(listener.heard, (std::vector<std::string>{"changed", "deleted"}));
+}
+
 TEST_F(TableSetTest, PropertiesWhileActiveAndClosingUnderneath) {
   EXPECT_THROW(set_->SetTableName("OTHER.DBF"), Exception);
   set_->SetTableName("PEOPLE.DBF");  // the current value is accepted
