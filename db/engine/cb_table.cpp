@@ -502,8 +502,14 @@ bool TCBTable::FindKey(const std::string& key) {
   CheckBrowse();
   const long n = RecNo();
   int result = d4seek(data_, key.c_str());
-  while (!IsOneOf(result, {r4after, r4eof, r4bof}) && !RecordAccepted())
+  while (result >= 0 && !IsOneOf(result, {r4after, r4eof, r4bof}) && !RecordAccepted())
     result = d4seekNext(data_, key.c_str());
+  if (result < 0) {
+    // A read that failed is not "not found".
+    if (n > 0 && n <= RecordCount()) GoLow(n);
+    code4errorCode(EngineHandle(), 0);
+    RaiseEngineFailure(result);
+  }
   const bool found = !IsOneOf(result, {r4after, r4eof, r4bof});
   if (found) {
     bof_ = eof_ = false;
