@@ -397,8 +397,8 @@ bool TCBTable::FindAcceptedForward() {
     if (RecordAccepted()) {
       found = true;
     } else {
-      d4skip(data_, 1);
-      at_end = d4eof(data_) > 0;
+      // A failed step ends the scan: it must never spin on the same record.
+      at_end = d4skip(data_, 1) < 0 || d4eof(data_) > 0;
     }
   }
   eof_ = !found;
@@ -425,7 +425,8 @@ bool TCBTable::FindAcceptedBackward() {
     if (RecordAccepted()) {
       found = true;
     } else {
-      at_top = d4skip(data_, -1) == r4bof;
+      const int result = d4skip(data_, -1);
+      at_top = result == r4bof || result < 0;
     }
   }
   bof_ = !found;
