@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "common/codepage.h"
+#include "common/file.h"
 #include "db/engine/cb_engine.h"
 #include "db/engine/test_support.h"
 
@@ -226,6 +227,21 @@ TEST_F(TableTest, EngineAndDatabaseLifecycle) {
   engine_.SetErrorDisplay([&](const std::exception&) { ++errors; });
   engine_.Tick();
   EXPECT_EQ(errors, 0);
+  auto set = NewPeople();
+  set->Open();
+  FillPeople(*set, {"Irkutsk"});  // held back in memory until a flush
+  SetFileFaultHook([](const std::string& path, bool is_write, uint64_t, size_t size) -> int64_t {
+    return is_write && path.find("people.dbf") != std::string::npos ? -1 : int64_t(size);
+  });
+  engine_.Tick();
+  engine_.Tick();
+  SetFileFaultHook(nullptr);
+  EXPECT_EQ(errors, 2);
+  engine_.Tick();
+  EXPECT_EQ(errors, 2);
+  set->Close();
+  set->Open();
+  EXPECT_EQ(set->FieldByName("NAME").AsString(), "Irkutsk");
 }
 
 TEST_F(TableTest, IdentitiesDiffer) {
