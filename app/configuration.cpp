@@ -24,8 +24,4 @@ std::string ReadDatabasePath(const std::string& ini_path, const std::string& app
   return ReadIniString(ini_path, "PATH", "DATABASE", app_path + "Database/");
 }
 
-std::string LegacyAliasDirectory(const std::string& ini_path, const std::string& app_path) {
-  return ReadIniString(ini_path, "ALIASES", "VeltroData", app_path + "VeltroData/");
-}
-
 }  // namespace ks

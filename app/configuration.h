@@ -16,10 +16,6 @@ std::string DirectoryOf(const std::string& path);
 // or the key is missing. The file is only read.
 std::string ReadDatabasePath(const std::string& ini_path, const std::string& app_path);
 
-// The directory of the legacy tables: section "ALIASES", key "VeltroData" of the INI
-// file; app_path + "VeltroData/" when it is missing.
-std::string LegacyAliasDirectory(const std::string& ini_path, const std::string& app_path);
-
 // The configuration file beside the executable.
 inline std::string DefaultIniPath(const std::string& app_path) { return app_path + "ks.ini"; }
 

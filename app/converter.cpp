@@ -1,12 +1,22 @@
 #include "app/converter.h"
 
+#include "app/conversion_run.h"
+
 namespace ks {
 
 Converter::Converter() = default;
 Converter::~Converter() = default;
 
-void Converter::TakeDatabasePath(const std::string& database_path) { database_path_ = database_path; }
+void Converter::TakeDatabasePath(const std::string& database_path) {
+  database_path_ = database_path;
+  dtmMain.TakeDatabasePath(database_path);
+}
 
-bool Converter::Run(IMainWindow& /*window*/) { return true; }
+void Converter::SetLegacyDirectory(const std::string& directory) {
+  legacy_directory_ = directory;
+  ks::SetLegacyDirectory(dtmDict.legacy, dtmMain.legacy, directory);
+}
+
+bool Converter::Run(IMainWindow& window) { return ConversionRun(*this, window).Execute(); }
 
 }  // namespace ks

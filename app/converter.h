@@ -1,11 +1,13 @@
 #pragma once
-// The core both front ends drive: it owns the data modules, takes the database directory at
-// start-up and performs the conversion run that the "Старт" button (or the command line)
-// starts.
+// The core both front ends drive: it owns the two data modules, takes the database and
+// legacy directories at start-up and performs the conversion run that the "Старт" button
+// (or the command line) starts.
 
 #include <string>
 
 #include "common/main_window.h"
+#include "db/dtm_dict.h"
+#include "db/dtm_main.h"
 
 namespace ks {
 
@@ -22,12 +24,19 @@ class Converter {
   const std::string& DatabasePath() const { return database_path_; }
 
   // The directory of the legacy tables (the alias directory, or an override).
-  void SetLegacyDirectory(const std::string& directory) { legacy_directory_ = directory; }
+  void SetLegacyDirectory(const std::string& directory);
   const std::string& LegacyDirectory() const { return legacy_directory_; }
 
   // The whole conversion, synchronously. False when the operator did not confirm the
   // question (nothing is touched then). Errors propagate to the caller, which shows them.
   bool Run(IMainWindow& window);
+
+  // The engine's flush tick; the window program calls it every three seconds.
+  void Tick() { dtmMain.engPrimary.Tick(); }
+
+  // Created in this order: the dictionary module first, then the main module.
+  TdtmDict dtmDict;
+  TdtmMain dtmMain{dtmDict};
 
  private:
   std::string database_path_;

@@ -1,10 +1,9 @@
 #include "app/startup.h"
 
+#include "resources/metadata_load.h"
+
 namespace ks {
 
-void LoadProcessMetadata() {
-  // The metadata library registers its classes and loads the embedded document here once
-  // it is part of the build.
-}
+void LoadProcessMetadata() { LoadMetadata(); }
 
 }  // namespace ks

@@ -4,5 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
-(cd build && ctest --output-on-failure -j"$(nproc)" --timeout 600)
+(cd build && ctest --output-on-failure -j"$(nproc)" --timeout 300)
 bash tools/fuzz.sh "${FUZZ_SECONDS:-20}"

@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "common/codepage.h"
 #include "common/file.h"
+#include "legacy/legacy_alias.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
   try {
     ks::LoadProcessMetadata();
     ks::Converter converter;
-    converter.SetLegacyDirectory(options->legacy.empty() ? ks::LegacyAliasDirectory(ini_path, app_path)
+    converter.SetLegacyDirectory(options->legacy.empty() ? ks::ResolveLegacyAlias(ini_path, app_path)
                                                          : options->legacy);
     converter.TakeDatabasePath(options->database.empty() ? ks::ReadDatabasePath(ini_path, app_path)
                                                          : options->database);

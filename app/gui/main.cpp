@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -35,6 +36,11 @@ int main(int argc, char** argv) {
 
   ks::Converter converter;  // the data modules
   ks::TfrmMain window(converter);
+  // Errors of background work (the flush tick) go to the application's error box.
+  ks::TCBEnv::Instance().SetErrorDisplay([&window](const std::exception& e) { window.ShowErrorBox(e.what()); });
+  QTimer flush_timer;
+  QObject::connect(&flush_timer, &QTimer::timeout, [&converter] { converter.Tick(); });
+  flush_timer.start(ks::TCBEngine::kFlushIntervalMs);
   window.LoadConfiguration(ks::ExecutableDirectory());
   window.show();
   return app.exec();

@@ -14,6 +14,7 @@
 #include "app/configuration.h"
 #include "app/converter.h"
 #include "common/codepage.h"
+#include "legacy/legacy_alias.h"
 
 namespace ks {
 namespace {
@@ -85,7 +86,9 @@ void TfrmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void TfrmMain::LoadConfiguration(const std::string& app_path, const std::string& ini_path) {
-  database_path_ = ReadDatabasePath(ini_path.empty() ? DefaultIniPath(app_path) : ini_path, app_path);
+  const std::string ini = ini_path.empty() ? DefaultIniPath(app_path) : ini_path;
+  database_path_ = ReadDatabasePath(ini, app_path);
+  converter_.SetLegacyDirectory(ResolveLegacyAlias(ini, app_path));
   converter_.TakeDatabasePath(database_path_);
 }
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -13,6 +16,27 @@
 
 namespace ks {
 namespace {
+
+// Answers every message box that opens while it lives, remembering the texts.
+class ModalAnswerer {
+ public:
+  explicit ModalAnswerer(QMessageBox::StandardButton answer) : answer_(answer) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        texts.push_back(box->text());
+        QAbstractButton* button = box->button(answer_);
+        if (button == nullptr) button = box->button(QMessageBox::Ok);
+        if (button != nullptr) button->click();
+      }
+    });
+    timer_.start(20);
+  }
+  QStringList texts;
+
+ private:
+  QMessageBox::StandardButton answer_;
+  QTimer timer_;
+};
 
 class MainFormTest : public ::testing::Test {
  protected:
@@ -58,10 +82,17 @@ TEST_F(MainFormTest, AnchorsFollowResize) {
 }
 
 TEST_F(MainFormTest, EnterPressesStartAndEscPressesExit) {
+  // The run finds no legacy tables here and ends in the error box, which is answered.
+  const std::string dir = ::testing::TempDir() + "ks_gui_enter/";
+  converter_.SetLegacyDirectory(dir + "missing-legacy/");
+  converter_.TakeDatabasePath(dir + "db/");
+  ModalAnswerer answerer(QMessageBox::Ok);
   form_.memCopyLog()->setFocus();
   QTest::keyClick(form_.memCopyLog(), Qt::Key_Return);
   EXPECT_EQ(run_clicks_, 1);
   EXPECT_EQ(exit_clicks_, 0);
+  ASSERT_EQ(answerer.texts.size(), 1);
+  EXPECT_TRUE(answerer.texts[0].contains("missing-legacy")) << answerer.texts[0].toStdString();
   QTest::keyClick(form_.memCopyLog(), Qt::Key_Escape);
   EXPECT_EQ(exit_clicks_, 1);
   EXPECT_FALSE(form_.isVisible());

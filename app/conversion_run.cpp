@@ -1,0 +1,139 @@
+#include "app/conversion_run.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/converter.h"
+#include "app/stage_frame.h"
+#include "common/codepage.h"
+#include "common/file.h"
+#include "db/database_files.h"
+#include "db/table_creation.h"
+#include "legacy/legacy_alias.h"
+#include "resources/metadata_load.h"
+
+namespace ks {
+namespace {
+
+const char kQuestion[] =
+    "База данных возможно уже содержит данные. Нажатие кнопки \"пуск\" приведет к их полной потере. "
+    "Продолжить?";
+
+// Creates the directory and every missing parent; raises with the reason when it cannot.
+void CreateDirectories(const std::string& path) {
+  std::string partial;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != '/') continue;
+    partial = path.substr(0, i);
+    if (partial.empty()) continue;
+    if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) {
+      throw Exception(W("Не могу создать каталог ") + partial + ": " + std::strerror(errno));
+    }
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    throw Exception(W("Не могу создать каталог ") + path);
+  }
+}
+
+}  // namespace
+
+ConversionRun::ConversionRun(Converter& converter, IMainWindow& window)
+    : converter_(converter), window_(window), dict_(converter.dtmDict), main_(converter.dtmMain) {}
+
+bool ConversionRun::Execute() {
+  if (!DatabaseIsEmpty(main_.dtbKestrel) && !window_.ConfirmOkCancel(W(kQuestion))) return false;
+
+  ProbeLegacyStructure(main_.legacy.tblCheck, main_.legacy.Tables());
+  ProbeLegacyStructure(main_.legacy.tblCheck, dict_.legacy.Tables());
+
+  PrepareDatabase();
+
+  CopyDuties();
+  CopyGroups();
+  CopyCountries();
+  CopyFirms();
+  CopyModels();
+  CopyVolumes();
+  CopyPeople();
+  CopyTemplates();
+  CopyDocuments();
+  CopyPayments();
+  CopyGoods();
+
+  WriteVersion();
+
+  window_.AddLogLine(W("Закрытие таблиц"));
+  CloseAllTables();
+  window_.AddLogLine("OK");
+  window_.AddLogLine("");
+
+  DeleteIndexes();
+
+  window_.AddLogLine(W("Преобразование данных успешно завершено"));
+  window_.AddLogLine("---");
+  window_.AddLogLine("");
+  return true;
+}
+
+void ConversionRun::PrepareDatabase() {
+  CreateDirectories(main_.dtbKestrel.DataPath());
+  CreateAllTables(main_.dtbKestrel, window_);
+  for (TCBTableSet* set :
+       {&main_.cbtLines, &dict_.cbtFirmFind, &main_.cbtDocCommon, &main_.cbtGoods, &dict_.cbtCurrExchFind,
+        &dict_.cbtDutiesFind, &dict_.cbtPeopleFind, &dict_.cbtCountryFind, &dict_.cbttVolumeFind,
+        &dict_.cbttGroupFind, &dict_.cbtModelFind, &dict_.cbtCurrExch, &dict_.cbtDuties, &dict_.cbtPeople,
+        &dict_.cbtFirm, &dict_.cbtModel, &dict_.cbtCountry, &dict_.cbttVolume, &dict_.cbttGroup,
+        &main_.cbtTmpltDummy}) {
+    OpenTableSet(*set, window_);
+  }
+}
+
+void ConversionRun::SetNextUID(TCBTableSet& set, int32_t maximum) {
+  TCBTableSet& lines = main_.cbtLines;
+  lines.Append();
+  lines.FieldByName("TBLNAME").SetAsString(set.TableName());
+  lines.FieldByName("NEXTUID").SetAsInteger(maximum + 1);
+  lines.Post();
+}
+
+void ConversionRun::WriteVersion() {
+  window_.SetProgressPosition(0);
+  TCBTableSet& lines = main_.cbtLines;
+  lines.Append();
+  lines.FieldByName("TBLNAME").SetAsString("VERSION");
+  lines.FieldByName("NEXTUID").SetAsInteger(MetadataRoot().Version());
+  lines.Post();
+}
+
+void ConversionRun::CloseAllTables() {
+  main_.CloseDataSets();
+  dict_.CloseDataSets();
+}
+
+void ConversionRun::DeleteIndexes() {
+  window_.AddLogLine(W("Удаление индексов"));
+  window_.AddLogLine("");
+  // The configured directory may lack its closing delimiter; the clean-up must still
+  // address the directory's own files.
+  const std::string directory = WithTrailingDelimiter(converter_.DatabasePath());
+  for (const std::string& name : FilesWithExtension(directory, "cdx")) {
+    window_.AddLogLine(W("Удаление ") + name);
+    if (RemoveFile(directory + name)) {
+      window_.AddLogLine("OK");
+      // No table may still claim the index file that is gone.
+      const std::string table = FindFileIgnoringCase(directory, name.substr(0, name.size() - 4) + ".dbf");
+      if (!table.empty()) ClearStructuralIndexFlag(table);
+    } else {
+      window_.AddLogLine(W("Не могу удалить файл ") + name);
+    }
+    window_.AddLogLine("");
+  }
+  window_.AddLogLine(W("Удаление индексов успешно завершено"));
+  window_.AddLogLine("---");
+  window_.AddLogLine("");
+}
+
+}  // namespace ks

@@ -1,0 +1,59 @@
+#pragma once
+// One conversion run, the handler of "Старт": the question, the legacy structure probe, the
+// new database, the eleven copy stages, the counter and version rows, closing every table
+// and deleting the index files. The run handles no error itself: the first exception ends
+// it and reaches the caller; nothing is undone.
+
+#include <cstdint>
+#include <string>
+
+#include "common/main_window.h"
+
+namespace ks {
+
+class Converter;
+class TCBTableSet;
+class TdtmDict;
+class TdtmMain;
+
+class ConversionRun {
+ public:
+  ConversionRun(Converter& converter, IMainWindow& window);
+
+  // False when the operator did not confirm the question.
+  bool Execute();
+
+ private:
+  void PrepareDatabase();
+  void SetNextUID(TCBTableSet& set, int32_t maximum);
+  void WriteVersion();
+  void CloseAllTables();
+  void DeleteIndexes();
+
+  // The stages, in the order they run.
+  void CopyDuties();
+  void CopyGroups();
+  void CopyCountries();
+  void CopyFirms();
+  void CopyModels();
+  void CopyVolumes();
+  void CopyPeople();
+  void CopyTemplates();
+  void CopyDocuments();
+  void CopyPayments();
+  void CopyGoods();
+
+  // The largest identifier a payment order must stay above: the largest copied document,
+  // but also every legacy document and every document a goods line names, so that no
+  // payment order takes the identifier of a document that goods lines point to.
+  int32_t PaymentBase();
+
+  Converter& converter_;
+  IMainWindow& window_;
+  TdtmDict& dict_;
+  TdtmMain& main_;
+  int32_t document_maximum_ = 1000;
+  int32_t legacy_document_maximum_ = 0;  // over every legacy document, skipped ones too
+};
+
+}  // namespace ks

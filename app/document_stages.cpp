@@ -1,0 +1,195 @@
+// The document archive: the document headers with their property lists, and the goods
+// lines of the documents.
+
+#include <algorithm>
+
+#include "app/conversion_run.h"
+#include "app/converter.h"
+#include "app/property_list.h"
+#include "app/stage_frame.h"
+
+namespace ks {
+namespace {
+
+// Legacy document types and the document kinds they become.
+constexpr int32_t kInvoiceType = 1;
+constexpr int32_t kBillType = 2;
+constexpr int32_t kNoteType = 4;
+constexpr int32_t kActType = 5;
+constexpr int32_t kTaxType = 6;
+
+int32_t KindOf(int32_t type_doc) {
+  switch (type_doc) {
+    case kInvoiceType: return 50;
+    case kBillType: return 60;
+    case kNoteType: return 80;
+    case kActType: return 40;
+    case kTaxType: return 20;
+    default: return 0;  // not copied
+  }
+}
+
+// The text up to, not including, the first CR; the whole text when it holds none.
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
+
+}  // namespace
+
+void ConversionRun::CopyDocuments() {
+  StageFrame frame(window_, "Начало копирования архива документов", "Копирование архива документов успешно завершено");
+  TLegacyTable& source = main_.legacy.tblDocument;
+  TCBTableSet& docs = main_.cbtDocCommon;
+  frame.Begin(source);
+
+  const TLegacyField& document_id = source.FieldByName("DocumentID");
+  const TLegacyField& type_doc = source.FieldByName("TypeDoc");
+  const TLegacyField& type_naklad = source.FieldByName("TypeNaklad");
+  const TLegacyField& date = source.FieldByName("Date");
+  const TLegacyField& note = source.FieldByName("Note");
+  const TLegacyField& number = source.FieldByName("Number");
+  const TLegacyField& sender = source.FieldByName("SenderID");
+  const TLegacyField& people = source.FieldByName("PeopleID");
+  const TLegacyField& partner = source.FieldByName("FirmPID");
+  const TLegacyField& memo_pok = source.FieldByName("MemoPok");
+  const TLegacyField& memo_plat = source.FieldByName("MemoPlat");
+  const TLegacyField& summa = source.FieldByName("Summa");
+  const TLegacyField& nal_value = source.FieldByName("nalvalue");
+  const TLegacyField& nal_type = source.FieldByName("naltype");
+  const TLegacyField& nds = source.FieldByName("NDS");
+  const TLegacyField& nds_alloc = source.FieldByName("NDSAlloc");
+  const TLegacyField& base_number = source.FieldByName("BaseNumber");
+  const TLegacyField& base_date = source.FieldByName("BaseDate");
+
+  TField& uid = docs.FieldByName("UID");
+  TField& ftype = docs.FieldByName("FTYPE");
+  TField& fdate = docs.FieldByName("FDATE");
+  TField& strnum = docs.FieldByName("STRNUM");
+  TField& intnum = docs.FieldByName("INTNUM");
+  TField& firm = docs.FieldByName("FIRM");
+  TField& partner_field = docs.FieldByName("PARTNER");
+  TField& fsum = docs.FieldByName("FSUM");
+  TField& usensp = docs.FieldByName("USENSP");
+  TField& nsp = docs.FieldByName("NSP");
+  TField& people_id = docs.FieldByName("PEOPLEID");
+  TField& currid = docs.FieldByName("CURRID");
+  TField& rate = docs.FieldByName("RATE");
+  TField& bycurr = docs.FieldByName("BYCURR");
+  TField& fcomplex = docs.FieldByName("FCOMPLEX");
+
+  frame.Walk(source, [&](int) {
+    const int32_t id = document_id.AsInteger();
+    legacy_document_maximum_ = std::max(legacy_document_maximum_, id);
+    const int32_t type = type_doc.AsInteger();
+    const int32_t kind = KindOf(type);
+    if (kind == 0) return;
+    document_maximum_ = std::max(document_maximum_, id);
+
+    const std::string number_text = number.AsString();
+    const double tax = nal_value.AsFloat();
+    docs.Append();
+    uid.SetAsInteger(id);
+    fdate.SetAsDateTime(date.AsDateTime());
+    strnum.SetAsString(number_text);
+    intnum.SetAsInteger(ExtractNumber(number_text));
+    firm.SetAsInteger(sender.AsInteger());
+    partner_field.SetAsInteger(partner.AsInteger());
+    fsum.SetAsFloat(summa.AsFloat());
+    usensp.SetAsBoolean(tax > 0);
+    nsp.SetAsFloat(nal_type.AsBoolean() ? -tax : tax);
+    people_id.SetAsInteger(people.AsInteger());
+    currid.SetAsInteger(0);
+    rate.SetAsFloat(1.0);
+    bycurr.SetAsBoolean(false);
+
+    ftype.SetAsInteger(kind);
+    PropertyList properties;
+    switch (type) {
+      case kInvoiceType:
+        properties.Add("BASIS=", EncodeString(note.AsString()))
+            .Add("CAPTION=", EncodeString(type_naklad.AsString()));
+        break;
+      case kBillType:
+        properties.Add("BASENUM=", EncodeString(base_number.AsString()))
+            .Add("BASEDATE=", EncodeDateTime(base_date.AsDateTime()))
+            .Add("ADDSTR=", EncodeString(note.AsString()))
+            .Add("FIRMPROP=", EncodeString(memo_pok.AsString()))
+            .Add("PARTPROP=", EncodeString(memo_plat.AsString()));
+        break;
+      case kNoteType:
+        properties.Add("NOTE=", EncodeString(memo_pok.AsString()));
+        break;
+      case kActType:
+        properties.Add("NOTE=", EncodeString(note.AsString()))
+            .Add("FIRMPROP=", EncodeString(memo_plat.AsString()))
+            .Add("PARTPROP=", EncodeString(memo_pok.AsString()));
+        break;
+      case kTaxType: {
+        const double rate_value = nds.AsFloat();
+        properties.Add("PRICE=", EncodeFloat(summa.AsFloat()))
+            .Add("NDS=", EncodeFloat(nds_alloc.AsBoolean() ? -rate_value : rate_value))
+            .Add("BASIS=", EncodeString(note.AsString()))
+            .Add("SOLID=", EncodeBoolean(!nds.IsNull()))
+            .Add("TAXPART=", EncodeString(FirstLine(memo_plat.AsString())));
+        // The parties of a tax document stand the other way round.
+        firm.SetAsInteger(partner.AsInteger());
+        partner_field.SetAsInteger(sender.AsInteger());
+        break;
+      }
+    }
+    fcomplex.SetAsString(properties.Text());
+    docs.Post();
+  });
+  frame.Finish();
+}
+
+void ConversionRun::CopyGoods() {
+  StageFrame frame(window_, "Начало копирования товаров", "Копирование товаров успешно завершено");
+  TLegacyTable& source = main_.legacy.tblFullstorage;
+  TLegacyTable& documents = main_.legacy.tblDocument;
+  TCBTableSet& goods = main_.cbtGoods;
+  frame.Begin(source);
+
+  const TLegacyField& doc_id = source.FieldByName("DocID");
+  const TLegacyField& model_id = source.FieldByName("ModelID");
+  const TLegacyField& price = source.FieldByName("Price");
+  const TLegacyField& nds = source.FieldByName("NDS");
+  const TLegacyField& nds_alloc = source.FieldByName("NDSAlloc");
+  const TLegacyField& count = source.FieldByName("Count");
+  const TLegacyField& vol_id = source.FieldByName("VolID");
+  const TLegacyField& group_id = source.FieldByName("GroupID");
+  const TLegacyField& country_id = source.FieldByName("countryid");
+  const TLegacyField& declaration = source.FieldByName("numdeclar");
+  const TLegacyField& document_type = documents.FieldByName("TypeDoc");
+
+  TField& docid = goods.FieldByName("DOCID");
+  TField& modid = goods.FieldByName("MODID");
+  TField& price_field = goods.FieldByName("PRICE");
+  TField& nds_field = goods.FieldByName("NDS");
+  TField& fcount = goods.FieldByName("FCOUNT");
+  TField& volid = goods.FieldByName("VOLID");
+  TField& grpid = goods.FieldByName("GRPID");
+  TField& cntryid = goods.FieldByName("CNTRYID");
+  TField& gtd = goods.FieldByName("GTD");
+
+  frame.Walk(source, [&](int) {
+    const int32_t document = doc_id.AsInteger();
+    const double rate = nds.AsFloat();
+    const int32_t group = group_id.AsInteger();
+    const int32_t country = country_id.AsInteger();
+    goods.Append();
+    docid.SetAsInteger(document);
+    modid.SetAsInteger(model_id.AsInteger());
+    price_field.SetAsFloat(price.AsFloat());
+    nds_field.SetAsFloat(nds_alloc.AsBoolean() ? -rate : rate);
+    if (documents.FindKey(document)) {
+      fcount.SetAsFloat(document_type.AsInteger() == kNoteType ? 1.0 : count.AsFloat());
+    }
+    volid.SetAsInteger(vol_id.AsInteger());
+    if (group != 0) grpid.SetAsInteger(group);
+    if (country != -10) cntryid.SetAsInteger(country);
+    gtd.SetAsString(declaration.AsString());
+    goods.Post();
+  });
+  frame.Finish();
+}
+
+}  // namespace ks

@@ -1,0 +1,110 @@
+// The payment-order archive: new identifiers above every document, the document kind 10 and
+// the payment details as a property list. Afterwards the document counter is written.
+
+#include <algorithm>
+#include <limits>
+
+#include "app/conversion_run.h"
+#include "app/converter.h"
+#include "app/property_list.h"
+#include "app/stage_frame.h"
+#include "common/codepage.h"
+
+namespace ks {
+namespace {
+
+constexpr int32_t kPaymentOrderKind = 10;
+// The legacy mark for a payment order without a number.
+constexpr int32_t kNoPayOrder = std::numeric_limits<int32_t>::max();
+
+// The delivery names by the legacy code SendByPost; another code gives the empty text.
+std::string PayTypeName(int32_t code) {
+  static const char* const kPayTypeNames[] = {"", "Почтой", "Телеграфом", "Электронно", "По договору", "Срочный"};
+  if (code < 0 || code > 5) return std::string();
+  return W(kPayTypeNames[code]);
+}
+
+}  // namespace
+
+int32_t ConversionRun::PaymentBase() {
+  int32_t base = std::max(document_maximum_, legacy_document_maximum_);
+  TLegacyTable& lines = main_.legacy.tblFullstorage;
+  lines.Open();
+  const TLegacyField& doc_id = lines.FieldByName("DocID");
+  for (lines.First(); !lines.Eof(); lines.Next()) base = std::max(base, doc_id.AsInteger());
+  return base;
+}
+
+void ConversionRun::CopyPayments() {
+  StageFrame frame(window_, "Начало копирования архива платежных поручений",
+                   "Копирование архива платежных поручений успешно завершено");
+  const int32_t base = PaymentBase();
+  TLegacyTable& source = main_.legacy.tblMain;
+  TCBTableSet& docs = main_.cbtDocCommon;
+  frame.Begin(source);
+  frame.SetRunningMaximum(base);
+
+  const TLegacyField& no = source.FieldByName("No");
+  const TLegacyField& doc_date = source.FieldByName("DocDate");
+  const TLegacyField& sender = source.FieldByName("Sender");
+  const TLegacyField& receiver = source.FieldByName("Receiver");
+  const TLegacyField& send_by_post = source.FieldByName("SendByPost");
+  const TLegacyField& sum = source.FieldByName("Sum");
+  const TLegacyField& nds = source.FieldByName("NDS");
+  const TLegacyField& pay_date = source.FieldByName("PayDate");
+  const TLegacyField& pay_order = source.FieldByName("PayOrder");
+  const TLegacyField& vid_oper = source.FieldByName("VidOper");
+  const TLegacyField& cod = source.FieldByName("Cod");
+  const TLegacyField& comment = source.FieldByName("Comment");
+  const TLegacyField& nds_string = source.FieldByName("NDSString");
+
+  TField& uid = docs.FieldByName("UID");
+  TField& fdate = docs.FieldByName("FDATE");
+  TField& strnum = docs.FieldByName("STRNUM");
+  TField& intnum = docs.FieldByName("INTNUM");
+  TField& firm = docs.FieldByName("FIRM");
+  TField& partner = docs.FieldByName("PARTNER");
+  TField& fsum = docs.FieldByName("FSUM");
+  TField& usensp = docs.FieldByName("USENSP");
+  TField& currid = docs.FieldByName("CURRID");
+  TField& rate = docs.FieldByName("RATE");
+  TField& bycurr = docs.FieldByName("BYCURR");
+  TField& ftype = docs.FieldByName("FTYPE");
+  TField& fcomplex = docs.FieldByName("FCOMPLEX");
+
+  frame.Walk(source, [&](int row) {
+    const int32_t id = base + row + 1;
+    const std::string number = std::to_string(no.AsInteger());
+    const int32_t order = pay_order.AsInteger();
+    docs.Append();
+    uid.SetAsInteger(id);
+    fdate.SetAsDateTime(doc_date.AsDateTime());
+    strnum.SetAsString(number);
+    intnum.SetAsInteger(ExtractNumber(number));
+    firm.SetAsInteger(sender.AsInteger());
+    partner.SetAsInteger(receiver.AsInteger());
+    fsum.SetAsFloat(sum.AsFloat());
+    usensp.SetAsBoolean(false);
+    currid.SetAsInteger(0);
+    rate.SetAsFloat(1.0);
+    bycurr.SetAsBoolean(false);
+    ftype.SetAsInteger(kPaymentOrderKind);
+    PropertyList properties;
+    properties.Add("PRICE=", EncodeFloat(sum.AsFloat()))
+        .Add("NDS=", EncodeFloat(nds.AsFloat()))
+        .Add("PURPOSE=", EncodeString(comment.AsString()))
+        .Add("PAYTYPE=", EncodeString(PayTypeName(send_by_post.AsInteger())))
+        .Add("PAYDATE=", EncodeDateTime(pay_date.AsDateTime()))
+        .Add("NDSSTR=", EncodeString(nds_string.AsString()))
+        .Add("PAYKIND=", EncodeString(vid_oper.AsString()))
+        .Add("PAYORD=", EncodeString(order == kNoPayOrder ? std::string() : std::to_string(order)))
+        .Add("PAYCODE=", EncodeString(cod.AsString()));
+    fcomplex.SetAsString(properties.Text());
+    docs.Post();
+    frame.Raise(id);
+  });
+  SetNextUID(docs, frame.RunningMaximum());
+  frame.Finish();
+}
+
+}  // namespace ks

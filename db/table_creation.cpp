@@ -1,0 +1,78 @@
+#include "db/table_creation.h"
+
+#include <strings.h>
+
+#include "common/codepage.h"
+#include "db/database_files.h"
+#include "resources/metadata_load.h"
+
+namespace ks {
+namespace {
+
+// The field size the table set passes on: a text field's length, 0 for the others.
+int DefinitionSize(const TqrxFieldDef& def) {
+  return def.FieldType() == FieldType::String ? def.Size() : 0;
+}
+
+}  // namespace
+
+void SetFieldDefsFromMetadata(TCBTableSet& set) {
+  TFieldDefs& defs = set.FieldDefs();
+  defs.Clear();
+  const TqrxFieldDefs& fields = FindTableDef(set.TableName()).FieldDefs();
+  for (int i = 0; i < fields.Count(); ++i) {
+    const TqrxFieldDef& def = fields.FieldDef(i);
+    defs.Add(def.Name(), static_cast<TFieldType>(def.FieldType()), DefinitionSize(def), false);
+  }
+}
+
+void SetTagDefsFromMetadata(TCBTableSet& set) {
+  TCBTagList& tags = set.TagDefs();
+  tags.Clear();
+  const TqrxTagDefs& defs = FindTableDef(set.TableName()).TagDefs();
+  for (int i = 0; i < defs.Count(); ++i) {
+    const TqrxTagDef& def = defs.TagDef(i);
+    tags.Add(def.Name(), def.Expression(), def.Filter(), def.Unique(), def.Descending());
+  }
+}
+
+void CreateAllTables(TCBDataBase& database, IMainWindow& window) {
+  database.CloseAll();
+  const TqrxTableDefs& table_defs = MetadataRoot().TableDefs();
+  TCBTableSet set;
+  set.SetDataBaseName(&database);
+  for (int i = 0; i < table_defs.Count(); ++i) {
+    const TqrxTableDef& def = table_defs.TableDef(i);
+    if (def.IsMemory()) continue;
+    window.AddLogLine(W("Начало создания таблицы ") + def.Name());
+    set.Close();
+    set.SetTableName(def.Name() + ".dbf");
+    set.TagDefs().Clear();
+    SetFieldDefsFromMetadata(set);
+    if (strcasecmp(def.Name().c_str(), "DOC") == 0) {
+      set.TagDefs().Add("DUMMY", "1", "", false, false);
+    } else {
+      SetTagDefsFromMetadata(set);
+    }
+    set.CreateTable();
+    window.AddLogLine(W("Создание таблицы ") + def.Name() + W(" успешно завершено"));
+    window.AddLogLine("---");
+    window.AddLogLine("");
+  }
+}
+
+void OpenTableSet(TCBTableSet& set, IMainWindow& window) {
+  try {
+    set.Open();
+  } catch (const ECBOpenTable&) {
+    window.ShowErrorBox(W("Ошибка открытия таблицы ") + set.TableName());
+    throw;
+  } catch (const ECBOpenIndex&) {
+    set.CreateIndex();
+    set.Open();
+  }
+}
+
+bool DatabaseIsEmpty(const TCBDataBase& database) { return DirectoryHoldsNoTables(database.DataPath()); }
+
+}  // namespace ks
