@@ -14,6 +14,19 @@ int DefinitionSize(const TqrxFieldDef& def) {
   return def.FieldType() == FieldType::String ? def.Size() : 0;
 }
 
+bool IsDocTable(const std::string& name) { return strcasecmp(name.c_str(), "DOC") == 0; }
+
+// The tags a table of the schema is created with: its tag definitions, except for DOC,
+// which gets the one tag DUMMY.
+void SetCreationTagDefs(TCBTableSet& set, const TqrxTableDef& def) {
+  set.TagDefs().Clear();
+  if (IsDocTable(def.Name())) {
+    set.TagDefs().Add("DUMMY", "1", "", false, false);
+  } else {
+    SetTagDefsFromMetadata(set);
+  }
+}
+
 }  // namespace
 
 void SetFieldDefsFromMetadata(TCBTableSet& set) {
@@ -47,13 +60,8 @@ void CreateAllTables(TCBDataBase& database, IMainWindow& window) {
     window.AddLogLine(W("Начало создания таблицы ") + def.Name());
     set.Close();
     set.SetTableName(def.Name() + ".dbf");
-    set.TagDefs().Clear();
     SetFieldDefsFromMetadata(set);
-    if (strcasecmp(def.Name().c_str(), "DOC") == 0) {
-      set.TagDefs().Add("DUMMY", "1", "", false, false);
-    } else {
-      SetTagDefsFromMetadata(set);
-    }
+    SetCreationTagDefs(set, def);
     set.CreateTable();
     window.AddLogLine(W("Создание таблицы ") + def.Name() + W(" успешно завершено"));
     window.AddLogLine("---");
@@ -68,6 +76,9 @@ void OpenTableSet(TCBTableSet& set, IMainWindow& window) {
     window.ShowErrorBox(W("Ошибка открытия таблицы ") + set.TableName());
     throw;
   } catch (const ECBOpenIndex&) {
+    // A set that has never been open knows no tags of its own; rebuilding from nothing
+    // would leave an index without the tag the set orders by.
+    if (set.TagDefs().Count() == 0) SetCreationTagDefs(set, FindTableDef(set.TableName()));
     set.CreateIndex();
     set.Open();
   }

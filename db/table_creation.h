@@ -21,7 +21,7 @@ void SetTagDefsFromMetadata(TCBTableSet& set);
 
 // Opens the set. A missing data file shows "Ошибка открытия таблицы " + table name in the
 // error box and raises again; a missing index file is rebuilt from the set's tag
-// definitions and the set opened a second time.
+// definitions (from the schema when the set has none yet) and the set opened a second time.
 void OpenTableSet(TCBTableSet& set, IMainWindow& window);
 
 // True when the database directory holds no table, index or memo file.

@@ -1,0 +1,81 @@
+#pragma once
+// What the tests of table creation and the data modules share: a window that records what
+// it is told, the schema loaded once per process, and a fresh target directory with the two
+// data modules pointing at it.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/main_window.h"
+#include "db/dtm_dict.h"
+#include "db/dtm_main.h"
+#include "db/table_creation.h"
+#include "resources/metadata_load.h"
+
+namespace ks::testing {
+
+class RecordingWindow : public IMainWindow {
+ public:
+  void AddLogLine(const std::string& text) override { log.push_back(text); }
+  void SetProgressMax(int) override {}
+  void SetProgressPosition(int) override {}
+  bool ConfirmOkCancel(const std::string&) override { return true; }
+  void ShowErrorBox(const std::string& text) override { error_boxes.push_back(text); }
+
+  std::vector<std::string> log;
+  std::vector<std::string> error_boxes;
+};
+
+inline void LoadSchemaOnce() {
+  static const bool loaded = (LoadMetadata(), true);
+  (void)loaded;
+}
+
+inline std::string RunCommand(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char chunk[4096];
+  size_t n = 0;
+  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
+  pclose(pipe);
+  return out;
+}
+
+// A temporary target directory and the data modules in their start-up order.
+class ModulesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadSchemaOnce();
+    char pattern[] = "/tmp/ks_db_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = std::string(pattern) + "/";
+    dict_ = std::make_unique<TdtmDict>();
+    main_ = std::make_unique<TdtmMain>(*dict_);
+    main_->TakeDatabasePath(dir_);
+  }
+  void TearDown() override {
+    main_.reset();
+    dict_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+  // Creates every table and opens the given sets as the run does.
+  void CreateAndOpen(std::initializer_list<TCBTableSet*> sets) {
+    CreateAllTables(main_->dtbKestrel, window_);
+    for (TCBTableSet* set : sets) OpenTableSet(*set, window_);
+  }
+
+  std::string dir_;
+  RecordingWindow window_;
+  std::unique_ptr<TdtmDict> dict_;
+  std::unique_ptr<TdtmMain> main_;
+};
+
+}  // namespace ks::testing
