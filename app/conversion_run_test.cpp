@@ -570,5 +570,116 @@ TEST_F(ConversionRunTest, EmptyLegacyTablesGiveOnlyTheFramesAndTheFirstCounters)
   }
 }
 
+
+TEST_F(ConversionRunTest, RefusedQuestionTouchesNothingAndASecondRunRecreatesEverything) {
+  RecordingWindow first;
+  ASSERT_TRUE(Convert(SampleDatabase(), first));
+  const std::string converted = TargetTables(database_).Dump();
+  const std::string files = testing::DirectorySnapshot(database_);
+
+  RecordingWindow refusing(false);
+  EXPECT_FALSE(ConvertWritten(refusing));
+  EXPECT_EQ(refusing.questions, std::vector<std::string>{testing::kOverwriteQuestion});
+  EXPECT_TRUE(refusing.lines.empty());
+  EXPECT_TRUE(refusing.maxima.empty());
+  EXPECT_TRUE(refusing.positions.empty());
+  EXPECT_EQ(testing::DirectorySnapshot(database_), files);
+
+  // A directory holding only a memo file asks too.
+  for (const std::string& name : testing::FilesEndingWith(database_, ".dbf")) std::filesystem::remove(database_ + name);
+  std::filesystem::remove(database_ + "tmplt.fpt");
+  RecordingWindow refusing_memo(false);
+  EXPECT_FALSE(ConvertWritten(refusing_memo));
+  EXPECT_EQ(refusing_memo.questions.size(), 1u);
+  EXPECT_TRUE(refusing_memo.lines.empty());
+
+  RecordingWindow second;
+  ASSERT_TRUE(ConvertWritten(second));
+  EXPECT_EQ(second.questions.size(), 1u);
+  EXPECT_EQ(testing::Joined(second.lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(second.lines))));
+  EXPECT_EQ(TargetTables(database_).Dump(), converted);
+  EXPECT_TRUE(testing::FilesEndingWith(database_, ".cdx").empty());
+}
+
+TEST_F(ConversionRunTest, MissingLegacyTableFailsBeforeTheDatabaseIsCreated) {
+  for (const char* table : {"Main", "Group", "FULLSTORAGE"}) {
+    SCOPED_TRACE(table);
+    testing::TempDir dir;
+    legacy_ = dir.Path() + "legacy/";
+    database_ = dir.Path() + "db/";
+    std::filesystem::create_directories(legacy_);
+    LegacyFixture f = SampleDatabase();
+    f.omitted_tables = {table};
+    RecordingWindow window;
+    try {
+      Convert(f, window);
+      ADD_FAILURE() << "the run went on without " << table;
+    } catch (const Exception& e) {
+      EXPECT_NE(std::string(e.what()).find(table), std::string::npos) << Cp1251ToUtf8(e.what());
+    }
+    EXPECT_TRUE(window.lines.empty());
+    EXPECT_FALSE(std::filesystem::exists(database_));
+  }
+}
+
+TEST_F(ConversionRunTest, LegacyTablesLackingFieldsConvertWithBlankValues) {
+  LegacyFixture f;
+  f.omitted_fields = {"Model.NDSAlloc", "Model.countryid", "Document.NDS", "Document.MemoPlat", "Document.Number",
+                      "Main.Comment",   "Main.PayOrder",   "FULLSTORAGE.Count", "FirmRef.seal", "Template.Comment"};
+  f.model = [](W_& w) {
+    w.SetLong("ModelID", 10);
+    w.SetNumber("NDS", 20);
+    w.Append();
+  };
+  f.firm_ref = [](W_& w) {
+    w.SetLong("RefID", 1);
+    w.Append();
+  };
+  f.templates = [](W_& w) { w.Append(); };
+  f.document = [](W_& w) {
+    w.SetLong("DocumentID", 1001);
+    w.SetLong("TypeDoc", 6);
+    w.SetNumber("Summa", 5);
+    w.Append();
+  };
+  f.main = Payments(1);
+  f.fullstorage = [](W_& w) {
+    w.SetLong("DocID", 1001);
+    w.Append();
+  };
+  RecordingWindow window;
+  ASSERT_TRUE(Convert(f, window));
+  const TargetTables target(database_);
+  EXPECT_EQ(target.Rows("model.dbf")[0],
+            "UID=10 | FNAME= | PRICE=0 | NDS=20 | NSP=T | CNTRYID= | GTD= | GRPID= | VOLID=0 | GRPNAME= | CURRID= | "
+            "LCOUNT= | NOTE1= | NOTE2=");
+  EXPECT_NE(target.Rows("firm.dbf")[0].find("NO2NDSGN=F | NOSEAL=F"), std::string::npos);
+  EXPECT_EQ(TargetTables::MemoText(target.Records("tmplt.dbf")[0], "FBODY"), "");
+  const auto& docs = target.Records("doc.dbf");
+  ASSERT_EQ(docs.size(), 2u);
+  EXPECT_EQ(TargetTables::Value(docs[0]["INTNUM"]), "0");
+  EXPECT_EQ(TargetTables::MemoText(docs[0], "FCOMPLEX"),
+            "PRICE=F4014000000000000\r\nNDS=F0000000000000000\r\nBASIS=C\r\nSOLID=BF\r\nTAXPART=C");
+  EXPECT_EQ(TargetTables::MemoText(docs[1], "FCOMPLEX"),
+            "PRICE=F0000000000000000\r\nNDS=F0000000000000000\r\nPURPOSE=C\r\nPAYTYPE=C\r\nPAYDATE=D0000000000000000\r\n"
+            "NDSSTR=C\r\nPAYKIND=C\r\nPAYORD=C0\r\nPAYCODE=C");
+  EXPECT_EQ(TargetTables::Value(target.Records("goods.dbf")[0]["FCOUNT"]), "0");
+}
+
+TEST_F(ConversionRunTest, DirectoryWithoutItsTrailingDelimiterLosesItsIndexesToo) {
+  SampleDatabase().Write(legacy_);
+  RecordingWindow window;
+  ASSERT_TRUE(ConvertWritten(window, dir_.Path() + "db"));
+  std::vector<std::string> deleted = testing::DeletionLines(window.lines);
+  std::sort(deleted.begin(), deleted.end());
+  EXPECT_EQ(deleted, testing::CdxDeletionLines());
+  EXPECT_EQ(std::count(window.lines.begin(), window.lines.end(), "OK"), 15);  // closing and 14 deletions
+  EXPECT_TRUE(testing::FilesEndingWith(database_, ".cdx").empty());
+  for (const std::string& table : testing::FilesEndingWith(database_, ".dbf")) {
+    EXPECT_EQ(testing::HeaderFlags(database_ + table) & 0x01, 0) << table;
+  }
+  EXPECT_EQ(Lines(TargetTables(database_)), SampleLinesRows());
+}
+
 }  // namespace
 }  // namespace ks

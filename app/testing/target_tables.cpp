@@ -61,6 +61,25 @@ std::vector<std::string> TargetTables::Files() const {
   return files;
 }
 
+std::string TargetTables::Dump() const {
+  std::string dump;
+  for (const auto& [file, table] : root_.members) {
+    dump += "[" + file + "]\n";
+    const std::string& types = table["types"].text;
+    const auto& fields = table["fields"].items;
+    for (const JsonValue& record : table["records"].items) {
+      dump += Row(table, record);
+      for (size_t i = 0; i < fields.size() && i < types.size(); ++i) {
+        if (types[i] != 'M') continue;
+        const JsonValue& memo = record[fields[i].text];
+        dump += " | " + fields[i].text + "=" + (memo.IsNull() ? "" : memo["hex"].text);
+      }
+      dump += "\n";
+    }
+  }
+  return dump;
+}
+
 std::string TargetTables::Value(const JsonValue& value) {
   switch (value.kind) {
     case JsonValue::Kind::kNull: return "";

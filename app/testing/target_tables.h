@@ -22,6 +22,9 @@ class TargetTables {
   std::vector<std::string> Rows(const std::string& file) const;
   std::vector<std::string> Files() const;
   const JsonValue& Root() const { return root_; }
+  // Every table with its rows and memo bytes, one line each: two directories hold the same
+  // data exactly when their dumps are equal.
+  std::string Dump() const;
 
   // "NAME=value | NAME=value ..." over every field but the memos, in file order. A null
   // value is empty, logicals are T and F, numbers without needless digits, dates
