@@ -1,0 +1,196 @@
+// The conversion run through ksconvert-cli, on a generated demo database: the same tables
+// as the core writes, the log on standard output, and the exit codes of the paths that
+// must touch nothing.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "app/converter.h"
+#include "app/testing/conversion_fixture.h"
+#include "app/testing/target_tables.h"
+#include "legacy/testing/temp_dir.h"
+#include "tools/legacy_db_generator.h"
+
+namespace ks {
+namespace {
+
+using testing::TargetTables;
+
+struct CliResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class ConversionCliTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    testing::LoadMetadataOnce();
+    legacy_dir_ = new testing::TempDir;
+    LegacyDbSize size;
+    size.documents = 60;
+    size.lines = 240;
+    size.payments = 12;
+    GenerateLegacyDb(legacy_dir_->Path(), size);
+  }
+  static void TearDownTestSuite() {
+    delete legacy_dir_;
+    legacy_dir_ = nullptr;
+  }
+
+  std::string Legacy() const { return legacy_dir_->Path(); }
+
+  // Runs the program with standard input from /dev/null: there is no terminal to ask.
+  CliResult RunCli(const std::string& args) const {
+    const char* binary_dir = std::getenv("KS_BINARY_DIR");
+    if (binary_dir == nullptr) throw std::runtime_error("KS_BINARY_DIR is not set");
+    const std::string out = dir_.Path() + "stdout", err = dir_.Path() + "stderr";
+    const std::string command = std::string("'") + binary_dir + "/app/cli/ksconvert-cli' " + args + " </dev/null >'" +
+                                out + "' 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    CliResult result;
+    if (status != -1 && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+    result.out = ReadAll(out);
+    result.err = ReadAll(err);
+    return result;
+  }
+
+  static testing::TempDir* legacy_dir_;
+  testing::TempDir dir_;
+};
+
+testing::TempDir* ConversionCliTest::legacy_dir_ = nullptr;
+
+TEST_F(ConversionCliTest, WritesWhatTheCoreWritesAndLogsTheRunOnStandardOutput) {
+  const std::string by_core = dir_.Path() + "core/";
+  testing::RecordingWindow window;
+  {
+    Converter converter;
+    converter.SetLegacyDirectory(Legacy());
+    converter.TakeDatabasePath(by_core);
+    ASSERT_TRUE(converter.Run(window));
+  }
+  const std::string by_cli = dir_.Path() + "cli/";
+  const CliResult cli = RunCli("--legacy '" + Legacy() + "' --database '" + by_cli + "' --yes");
+  ASSERT_EQ(cli.exit_code, 0) << cli.err;
+  EXPECT_EQ(cli.err, "");  // no terminal: no progress bar
+  const std::vector<std::string> lines = SplitLines(cli.out);
+  EXPECT_EQ(testing::Joined(lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(lines))));
+  EXPECT_EQ(testing::Joined(window.lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(window.lines))));
+
+  const TargetTables core(by_core);
+  const TargetTables target(by_cli);
+  EXPECT_EQ(target.Dump(), core.Dump());
+  EXPECT_TRUE(testing::FilesEndingWith(by_cli, ".cdx").empty());
+  for (const std::string& table : testing::FilesEndingWith(by_cli, ".dbf")) {
+    EXPECT_EQ(testing::HeaderFlags(by_cli + table) & 0x01, 0) << table;
+  }
+
+  // What holds of any legacy database: goods lines one for one, payment orders numbered
+  // consecutively above every document and every document a goods line names, the DOC
+  // counter above them, and each document kind with its property keys in order.
+  const auto& goods = target.Records("goods.dbf");
+  EXPECT_EQ(goods.size(), 240u);
+  double highest_named = 0;
+  for (const auto& line : goods) highest_named = std::max(highest_named, line["DOCID"].number);
+  double highest_document = 0;
+  std::vector<double> payment_uids;
+  const std::map<std::string, std::string> keys = {
+      {"50", "BASIS=CAPTION="},
+      {"60", "BASENUM=BASEDATE=ADDSTR=FIRMPROP=PARTPROP="},
+      {"80", "NOTE="},
+      {"40", "NOTE=FIRMPROP=PARTPROP="},
+      {"20", "PRICE=NDS=BASIS=SOLID=TAXPART="},
+      {"10", "PRICE=NDS=PURPOSE=PAYTYPE=PAYDATE=NDSSTR=PAYKIND=PAYORD=PAYCODE="}};
+  std::set<double> uids;
+  for (const auto& doc : target.Records("doc.dbf")) {
+    const std::string kind = TargetTables::Value(doc["FTYPE"]);
+    EXPECT_TRUE(uids.insert(doc["UID"].number).second) << "UID repeated: " << doc["UID"].number;
+    if (kind == "10") {
+      payment_uids.push_back(doc["UID"].number);
+    } else {
+      highest_document = std::max(highest_document, doc["UID"].number);
+    }
+    // Every line is KEY=value with a known kind letter; no line break inside a value.
+    std::string found;
+    for (const std::string& line : SplitLines(TargetTables::MemoText(doc, "FCOMPLEX"))) {
+      const size_t equals = line.find('=');
+      ASSERT_NE(equals, std::string::npos) << line;
+      found += line.substr(0, equals + 1);
+      const std::string value = line.substr(equals + 1, line.back() == '\r' ? line.size() - equals - 2 : std::string::npos);
+      ASSERT_FALSE(value.empty());
+      EXPECT_NE(std::string("CFDB").find(value[0]), std::string::npos) << line;
+    }
+    ASSERT_EQ(keys.count(kind), 1u) << kind;
+    EXPECT_EQ(found, keys.at(kind));
+  }
+  ASSERT_EQ(payment_uids.size(), 12u);
+  const double base = std::max({1000.0, highest_document, highest_named});
+  EXPECT_GT(payment_uids.front(), base);
+  for (size_t i = 0; i < payment_uids.size(); ++i) EXPECT_EQ(payment_uids[i], payment_uids.front() + i);
+  double doc_counter = 0;
+  for (const auto& row : target.Records("lines.dbf")) {
+    if (row["TBLNAME"].text == "Doc.dbf") doc_counter = row["NEXTUID"].number;
+  }
+  EXPECT_EQ(doc_counter, payment_uids.back() + 1);
+}
+
+TEST_F(ConversionCliTest, RefusesWithoutATerminalAndRecreatesWithYes) {
+  const std::string db = dir_.Path() + "db/";
+  ASSERT_EQ(RunCli("--legacy '" + Legacy() + "' --database '" + db + "'").exit_code, 0);  // empty: no question
+  const std::string first = TargetTables(db).Dump();
+  const std::string files = testing::DirectorySnapshot(db);
+
+  const CliResult refused = RunCli("--legacy '" + Legacy() + "' --database '" + db + "'");
+  EXPECT_EQ(refused.exit_code, 3);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(testing::DirectorySnapshot(db), files);
+
+  const CliResult again = RunCli("--legacy '" + Legacy() + "' --database '" + db + "' --yes");
+  EXPECT_EQ(again.exit_code, 0) << again.err;
+  EXPECT_EQ(TargetTables(db).Dump(), first);
+  EXPECT_NE(testing::DirectorySnapshot(db), files);  // written anew
+
+  // A directory named without its closing "/" loses its indexes as well.
+  const CliResult plain = RunCli("--legacy '" + Legacy() + "' --database '" + dir_.Path() + "plain' --yes");
+  EXPECT_EQ(plain.exit_code, 0) << plain.err;
+  EXPECT_TRUE(testing::FilesEndingWith(dir_.Path() + "plain/", ".cdx").empty());
+  EXPECT_EQ(TargetTables(dir_.Path() + "plain/").Dump(), first);
+}
+
+TEST_F(ConversionCliTest, MissingLegacyTableFailsWithItsMessageBeforeTheDatabaseIsCreated) {
+  const std::string legacy = dir_.Path() + "legacy/";
+  std::filesystem::create_directories(legacy);
+  for (const auto& entry : std::filesystem::directory_iterator(Legacy())) {
+    if (entry.path().filename() != "Document.DB") std::filesystem::copy(entry.path(), legacy);
+  }
+  const std::string db = dir_.Path() + "new/db/";
+  const CliResult result = RunCli("--legacy '" + legacy + "' --database '" + db + "' --yes");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("Document"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path() + "new"));
+}
+
+}  // namespace
+}  // namespace ks
