@@ -1,0 +1,81 @@
+// The conversion run from the window, offscreen: Enter on an empty database directory runs
+// it, and the log shows every line of the run.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+
+#include "app/converter.h"
+#include "app/gui/main_form.h"
+#include "app/testing/conversion_fixture.h"
+#include "app/testing/legacy_fixture.h"
+#include "legacy/testing/temp_dir.h"
+
+namespace ks {
+namespace {
+
+TEST(ConversionWindowTest, EnterOnAnEmptyDirectoryConvertsAndLogsTheRun) {
+  testing::LoadMetadataOnce();
+  testing::TempDir dir;
+  testing::LegacyFixture legacy;
+  legacy.group = [](ParadoxTableWriter& w) {
+    w.SetLong("GroupID", 3);
+    w.Append();
+  };
+  legacy.fullstorage = [](ParadoxTableWriter& w) {
+    for (int i = 0; i < 4; ++i) w.Append();
+  };
+  legacy.Write(dir.Path());
+
+  Converter converter;
+  TfrmMain form(converter);
+  converter.SetLegacyDirectory(dir.Path());
+  converter.TakeDatabasePath(dir.Path() + "db/");
+  form.show();
+  form.activateWindow();
+  QApplication::processEvents();
+
+  // No box may open; should one do, it is noted and closed so that the test ends.
+  QStringList boxes;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&boxes] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      boxes.push_back(box->text());
+      box->button(box->buttons().size() > 1 ? QMessageBox::Cancel : QMessageBox::Ok)->click();
+    }
+  });
+  closer.start(20);
+
+  form.memCopyLog()->setFocus();
+  QTest::keyClick(form.memCopyLog(), Qt::Key_Return);
+  EXPECT_TRUE(boxes.isEmpty()) << boxes.join(" / ").toStdString();
+
+  std::vector<std::string> lines;
+  for (const QString& line : form.memCopyLog()->toPlainText().split('\n')) lines.push_back(line.toStdString());
+  EXPECT_EQ(testing::Joined(lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(lines))));
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 3], "Преобразование данных успешно завершено");
+  EXPECT_EQ(lines[lines.size() - 2], "---");
+  EXPECT_EQ(lines.back(), "");
+  // The bar shows 0 of the goods lines until the next run.
+  EXPECT_EQ(form.pbrCopyProgress()->maximum(), 4);
+  EXPECT_EQ(form.pbrCopyProgress()->value(), 0);
+  EXPECT_TRUE(testing::FilesEndingWith(dir.Path() + "db/", ".cdx").empty());
+  EXPECT_EQ(testing::FilesEndingWith(dir.Path() + "db/", ".dbf").size(), 14u);
+}
+
+}  // namespace
+}  // namespace ks
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
