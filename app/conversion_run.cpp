@@ -40,8 +40,12 @@ void CreateDirectories(const std::string& path) {
 
 }  // namespace
 
-ConversionRun::ConversionRun(Converter& converter, IMainWindow& window)
-    : converter_(converter), window_(window), dict_(converter.dtmDict), main_(converter.dtmMain) {}
+ConversionRun::ConversionRun(Converter& converter, IMainWindow& window, bool dry)
+    : converter_(converter),
+      window_(window),
+      context_{window, converter.Report(), dry},
+      dict_(converter.dtmDict),
+      main_(converter.dtmMain) {}
 
 bool ConversionRun::Execute() {
   if (!DatabaseIsEmpty(main_.dtbKestrel) && !window_.ConfirmOkCancel(W(kQuestion))) return false;
@@ -50,19 +54,7 @@ bool ConversionRun::Execute() {
   ProbeLegacyStructure(main_.legacy.tblCheck, dict_.legacy.Tables());
 
   PrepareDatabase();
-
-  CopyDuties();
-  CopyGroups();
-  CopyCountries();
-  CopyFirms();
-  CopyModels();
-  CopyVolumes();
-  CopyPeople();
-  CopyTemplates();
-  CopyDocuments();
-  CopyPayments();
-  CopyGoods();
-
+  RunStages();
   WriteVersion();
 
   window_.AddLogLine(W("Закрытие таблиц"));
@@ -75,7 +67,31 @@ bool ConversionRun::Execute() {
   window_.AddLogLine(W("Преобразование данных успешно завершено"));
   window_.AddLogLine("---");
   window_.AddLogLine("");
+  converter_.Report().SetCompleted();
   return true;
+}
+
+void ConversionRun::Check() {
+  ProbeLegacyStructure(main_.legacy.tblCheck, main_.legacy.Tables());
+  ProbeLegacyStructure(main_.legacy.tblCheck, dict_.legacy.Tables());
+  RunStages();
+  window_.SetProgressPosition(0);
+  CloseAllTables();
+  converter_.Report().SetCompleted();
+}
+
+void ConversionRun::RunStages() {
+  CopyDuties();
+  CopyGroups();
+  CopyCountries();
+  CopyFirms();
+  CopyModels();
+  CopyVolumes();
+  CopyPeople();
+  CopyTemplates();
+  CopyDocuments();
+  CopyPayments();
+  CopyGoods();
 }
 
 void ConversionRun::PrepareDatabase() {
@@ -92,6 +108,7 @@ void ConversionRun::PrepareDatabase() {
 }
 
 void ConversionRun::SetNextUID(TCBTableSet& set, int32_t maximum) {
+  if (context_.dry) return;
   TCBTableSet& lines = main_.cbtLines;
   lines.Append();
   lines.FieldByName("TBLNAME").SetAsString(set.TableName());

@@ -2,11 +2,13 @@
 // One conversion run, the handler of "Старт": the question, the legacy structure probe, the
 // new database, the eleven copy stages, the counter and version rows, closing every table
 // and deleting the index files. The run handles no error itself: the first exception ends
-// it and reaches the caller; nothing is undone.
+// it and reaches the caller; nothing is undone. What the stages count and find goes into the
+// converter's report.
 
 #include <cstdint>
 #include <string>
 
+#include "app/stage_frame.h"
 #include "common/main_window.h"
 
 namespace ks {
@@ -18,10 +20,14 @@ class TdtmMain;
 
 class ConversionRun {
  public:
-  ConversionRun(Converter& converter, IMainWindow& window);
+  // dry: Check instead of Execute.
+  ConversionRun(Converter& converter, IMainWindow& window, bool dry = false);
 
   // False when the operator did not confirm the question.
   bool Execute();
+  // The dry check: the structure probe and every stage reading every legacy record and
+  // memo with the checks of its values, without a question, a log line or a file created.
+  void Check();
 
  private:
   void PrepareDatabase();
@@ -48,8 +54,11 @@ class ConversionRun {
   // payment order takes the identifier of a document that goods lines point to.
   int32_t PaymentBase();
 
+  void RunStages();
+
   Converter& converter_;
   IMainWindow& window_;
+  StageContext context_;
   TdtmDict& dict_;
   TdtmMain& main_;
   int32_t document_maximum_ = 1000;

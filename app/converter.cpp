@@ -17,6 +17,14 @@ void Converter::SetLegacyDirectory(const std::string& directory) {
   ks::SetLegacyDirectory(dtmDict.legacy, dtmMain.legacy, directory);
 }
 
-bool Converter::Run(IMainWindow& window) { return ConversionRun(*this, window).Execute(); }
+bool Converter::Run(IMainWindow& window) {
+  report_.Reset(false);
+  return ConversionRun(*this, window).Execute();
+}
+
+void Converter::Check(IMainWindow& window) {
+  report_.Reset(true);
+  ConversionRun(*this, window, true).Check();
+}
 
 }  // namespace ks

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/conversion_report.h"
 #include "common/main_window.h"
 #include "db/dtm_dict.h"
 #include "db/dtm_main.h"
@@ -30,6 +31,12 @@ class Converter {
   // The whole conversion, synchronously. False when the operator did not confirm the
   // question (nothing is touched then). Errors propagate to the caller, which shows them.
   bool Run(IMainWindow& window);
+  // A dry run: the structure probe and a reading pass over every legacy record and memo
+  // with the checks of the real run, creating and writing nothing. Errors propagate.
+  void Check(IMainWindow& window);
+  // What the last run or check counted and found; refilled by each.
+  ConversionReport& Report() { return report_; }
+  const ConversionReport& Report() const { return report_; }
 
   // The engine's flush tick; the window program calls it every three seconds.
   void Tick() { dtmMain.engPrimary.Tick(); }
@@ -41,6 +48,7 @@ class Converter {
  private:
   std::string database_path_;
   std::string legacy_directory_;
+  ConversionReport report_;
 };
 
 }  // namespace ks

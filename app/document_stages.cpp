@@ -7,6 +7,7 @@
 #include "app/converter.h"
 #include "app/property_list.h"
 #include "app/stage_frame.h"
+#include "app/stage_target.h"
 
 namespace ks {
 namespace {
@@ -35,10 +36,10 @@ std::string FirstLine(const std::string& text) { return text.substr(0, text.find
 }  // namespace
 
 void ConversionRun::CopyDocuments() {
-  StageFrame frame(window_, "Начало копирования архива документов", "Копирование архива документов успешно завершено");
+  StageFrame frame(context_, "Начало копирования архива документов", "Копирование архива документов успешно завершено");
   TLegacyTable& source = main_.legacy.tblDocument;
-  TCBTableSet& docs = main_.cbtDocCommon;
   frame.Begin(source);
+  StageTarget docs(frame, main_.cbtDocCommon);
 
   const TLegacyField& document_id = source.FieldByName("DocumentID");
   const TLegacyField& type_doc = source.FieldByName("TypeDoc");
@@ -59,29 +60,30 @@ void ConversionRun::CopyDocuments() {
   const TLegacyField& base_number = source.FieldByName("BaseNumber");
   const TLegacyField& base_date = source.FieldByName("BaseDate");
 
-  TField& uid = docs.FieldByName("UID");
-  TField& ftype = docs.FieldByName("FTYPE");
-  TField& fdate = docs.FieldByName("FDATE");
-  TField& strnum = docs.FieldByName("STRNUM");
-  TField& intnum = docs.FieldByName("INTNUM");
-  TField& firm = docs.FieldByName("FIRM");
-  TField& partner_field = docs.FieldByName("PARTNER");
-  TField& fsum = docs.FieldByName("FSUM");
-  TField& usensp = docs.FieldByName("USENSP");
-  TField& nsp = docs.FieldByName("NSP");
-  TField& people_id = docs.FieldByName("PEOPLEID");
-  TField& currid = docs.FieldByName("CURRID");
-  TField& rate = docs.FieldByName("RATE");
-  TField& bycurr = docs.FieldByName("BYCURR");
-  TField& fcomplex = docs.FieldByName("FCOMPLEX");
+  TargetField& uid = docs.FieldByName("UID");
+  TargetField& ftype = docs.FieldByName("FTYPE");
+  TargetField& fdate = docs.FieldByName("FDATE");
+  TargetField& strnum = docs.FieldByName("STRNUM");
+  TargetField& intnum = docs.FieldByName("INTNUM");
+  TargetField& firm = docs.FieldByName("FIRM");
+  TargetField& partner_field = docs.FieldByName("PARTNER");
+  TargetField& fsum = docs.FieldByName("FSUM");
+  TargetField& usensp = docs.FieldByName("USENSP");
+  TargetField& nsp = docs.FieldByName("NSP");
+  TargetField& people_id = docs.FieldByName("PEOPLEID");
+  TargetField& currid = docs.FieldByName("CURRID");
+  TargetField& rate = docs.FieldByName("RATE");
+  TargetField& bycurr = docs.FieldByName("BYCURR");
+  TargetField& fcomplex = docs.FieldByName("FCOMPLEX");
 
   frame.Walk(source, [&](int) {
     const int32_t id = document_id.AsInteger();
     legacy_document_maximum_ = std::max(legacy_document_maximum_, id);
     const int32_t type = type_doc.AsInteger();
     const int32_t kind = KindOf(type);
-    if (kind == 0) return;
+    if (kind == 0) return frame.Skip("TypeDoc " + std::to_string(type) + " (not converted)");
     document_maximum_ = std::max(document_maximum_, id);
+    frame.NoteIdentifier(id);
 
     const std::string number_text = number.AsString();
     const double tax = nal_value.AsFloat();
@@ -142,11 +144,11 @@ void ConversionRun::CopyDocuments() {
 }
 
 void ConversionRun::CopyGoods() {
-  StageFrame frame(window_, "Начало копирования товаров", "Копирование товаров успешно завершено");
+  StageFrame frame(context_, "Начало копирования товаров", "Копирование товаров успешно завершено");
   TLegacyTable& source = main_.legacy.tblFullstorage;
   TLegacyTable& documents = main_.legacy.tblDocument;
-  TCBTableSet& goods = main_.cbtGoods;
   frame.Begin(source);
+  StageTarget goods(frame, main_.cbtGoods);
 
   const TLegacyField& doc_id = source.FieldByName("DocID");
   const TLegacyField& model_id = source.FieldByName("ModelID");
@@ -159,16 +161,17 @@ void ConversionRun::CopyGoods() {
   const TLegacyField& country_id = source.FieldByName("countryid");
   const TLegacyField& declaration = source.FieldByName("numdeclar");
   const TLegacyField& document_type = documents.FieldByName("TypeDoc");
+  ConversionReport& report = frame.Report();
 
-  TField& docid = goods.FieldByName("DOCID");
-  TField& modid = goods.FieldByName("MODID");
-  TField& price_field = goods.FieldByName("PRICE");
-  TField& nds_field = goods.FieldByName("NDS");
-  TField& fcount = goods.FieldByName("FCOUNT");
-  TField& volid = goods.FieldByName("VOLID");
-  TField& grpid = goods.FieldByName("GRPID");
-  TField& cntryid = goods.FieldByName("CNTRYID");
-  TField& gtd = goods.FieldByName("GTD");
+  TargetField& docid = goods.FieldByName("DOCID");
+  TargetField& modid = goods.FieldByName("MODID");
+  TargetField& price_field = goods.FieldByName("PRICE");
+  TargetField& nds_field = goods.FieldByName("NDS");
+  TargetField& fcount = goods.FieldByName("FCOUNT");
+  TargetField& volid = goods.FieldByName("VOLID");
+  TargetField& grpid = goods.FieldByName("GRPID");
+  TargetField& cntryid = goods.FieldByName("CNTRYID");
+  TargetField& gtd = goods.FieldByName("GTD");
 
   frame.Walk(source, [&](int) {
     const int32_t document = doc_id.AsInteger();
@@ -181,7 +184,11 @@ void ConversionRun::CopyGoods() {
     price_field.SetAsFloat(price.AsFloat());
     nds_field.SetAsFloat(nds_alloc.AsBoolean() ? -rate : rate);
     if (documents.FindKey(document)) {
-      fcount.SetAsFloat(document_type.AsInteger() == kNoteType ? 1.0 : count.AsFloat());
+      const int32_t type = document_type.AsInteger();
+      fcount.SetAsFloat(type == kNoteType ? 1.0 : count.AsFloat());
+      if (KindOf(type) == 0) report.LinesOfSkippedDocument().Add(document);
+    } else {
+      report.LinesWithoutDocument().Add(document);
     }
     volid.SetAsInteger(vol_id.AsInteger());
     if (group != 0) grpid.SetAsInteger(group);

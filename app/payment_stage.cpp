@@ -8,6 +8,7 @@
 #include "app/converter.h"
 #include "app/property_list.h"
 #include "app/stage_frame.h"
+#include "app/stage_target.h"
 #include "common/codepage.h"
 
 namespace ks {
@@ -36,12 +37,12 @@ int32_t ConversionRun::PaymentBase() {
 }
 
 void ConversionRun::CopyPayments() {
-  StageFrame frame(window_, "Начало копирования архива платежных поручений",
+  StageFrame frame(context_, "Начало копирования архива платежных поручений",
                    "Копирование архива платежных поручений успешно завершено");
   const int32_t base = PaymentBase();
   TLegacyTable& source = main_.legacy.tblMain;
-  TCBTableSet& docs = main_.cbtDocCommon;
   frame.Begin(source);
+  StageTarget docs(frame, main_.cbtDocCommon);
   frame.SetRunningMaximum(base);
 
   const TLegacyField& no = source.FieldByName("No");
@@ -58,19 +59,19 @@ void ConversionRun::CopyPayments() {
   const TLegacyField& comment = source.FieldByName("Comment");
   const TLegacyField& nds_string = source.FieldByName("NDSString");
 
-  TField& uid = docs.FieldByName("UID");
-  TField& fdate = docs.FieldByName("FDATE");
-  TField& strnum = docs.FieldByName("STRNUM");
-  TField& intnum = docs.FieldByName("INTNUM");
-  TField& firm = docs.FieldByName("FIRM");
-  TField& partner = docs.FieldByName("PARTNER");
-  TField& fsum = docs.FieldByName("FSUM");
-  TField& usensp = docs.FieldByName("USENSP");
-  TField& currid = docs.FieldByName("CURRID");
-  TField& rate = docs.FieldByName("RATE");
-  TField& bycurr = docs.FieldByName("BYCURR");
-  TField& ftype = docs.FieldByName("FTYPE");
-  TField& fcomplex = docs.FieldByName("FCOMPLEX");
+  TargetField& uid = docs.FieldByName("UID");
+  TargetField& fdate = docs.FieldByName("FDATE");
+  TargetField& strnum = docs.FieldByName("STRNUM");
+  TargetField& intnum = docs.FieldByName("INTNUM");
+  TargetField& firm = docs.FieldByName("FIRM");
+  TargetField& partner = docs.FieldByName("PARTNER");
+  TargetField& fsum = docs.FieldByName("FSUM");
+  TargetField& usensp = docs.FieldByName("USENSP");
+  TargetField& currid = docs.FieldByName("CURRID");
+  TargetField& rate = docs.FieldByName("RATE");
+  TargetField& bycurr = docs.FieldByName("BYCURR");
+  TargetField& ftype = docs.FieldByName("FTYPE");
+  TargetField& fcomplex = docs.FieldByName("FCOMPLEX");
 
   frame.Walk(source, [&](int row) {
     const int32_t id = base + row + 1;
@@ -103,7 +104,7 @@ void ConversionRun::CopyPayments() {
     docs.Post();
     frame.Raise(id);
   });
-  SetNextUID(docs, frame.RunningMaximum());
+  SetNextUID(main_.cbtDocCommon, frame.RunningMaximum());
   frame.Finish();
 }
 

@@ -5,6 +5,7 @@
 #include "app/conversion_run.h"
 #include "app/converter.h"
 #include "app/stage_frame.h"
+#include "app/stage_target.h"
 #include "common/codepage.h"
 
 namespace ks {
@@ -20,10 +21,11 @@ constexpr int32_t kNoCountry = -10;
 
 // Copies a legacy table of UID and name into a reference set, skipping one marker id.
 void CopyNames(StageFrame& frame, TLegacyTable& source, const char* id_field, const char* name_field,
-               TCBTableSet& target, bool has_skip_id, int32_t skip_id) {
+               TCBTableSet& target_set, bool has_skip_id, int32_t skip_id, const char* skip_reason = "") {
+  StageTarget target(frame, target_set);
   frame.Copy(source, [&](int) {
     const int32_t id = source.FieldByName(id_field).AsInteger();
-    if (has_skip_id && id == skip_id) return;
+    if (has_skip_id && id == skip_id) return frame.Skip(skip_reason);
     target.Append();
     target.FieldByName("UID").SetAsInteger(id);
     target.FieldByName("FNAME").SetAsString(source.FieldByName(name_field).AsString());
@@ -35,9 +37,9 @@ void CopyNames(StageFrame& frame, TLegacyTable& source, const char* id_field, co
 }  // namespace
 
 void ConversionRun::CopyDuties() {
-  StageFrame frame(window_, "Начало заполнения справочника должностей",
+  StageFrame frame(context_, "Начало заполнения справочника должностей",
                    "Заполнение справочника должностей успешно завершено");
-  TCBTableSet& duties = dict_.cbtDuties;
+  StageTarget duties(frame, dict_.cbtDuties);
   const struct {
     int32_t uid;
     const char* name;
@@ -48,28 +50,30 @@ void ConversionRun::CopyDuties() {
     duties.FieldByName("FNAME").SetAsString(W(duty.name));
     duties.Post();
   }
-  SetNextUID(duties, 1000);
+  SetNextUID(dict_.cbtDuties, 1000);
   frame.Finish();
 }
 
 void ConversionRun::CopyGroups() {
-  StageFrame frame(window_, "Начало копирования справочника групп", "Копирование справочника групп успешно завершено");
-  CopyNames(frame, dict_.legacy.tblGroup, "GroupID", "GroupName", dict_.cbttGroup, true, kNoGroup);
+  StageFrame frame(context_, "Начало копирования справочника групп", "Копирование справочника групп успешно завершено");
+  CopyNames(frame, dict_.legacy.tblGroup, "GroupID", "GroupName", dict_.cbttGroup, true, kNoGroup,
+            "GroupID 0 (no group)");
   SetNextUID(dict_.cbttGroup, frame.RunningMaximum());
   frame.Finish();
 }
 
 void ConversionRun::CopyCountries() {
-  StageFrame frame(window_, "Начало копирования справочника стран", "Копирование справочника стран успешно завершено");
-  CopyNames(frame, dict_.legacy.tblCountry, "CountryID", "CountryName", dict_.cbtCountry, true, kNoCountry);
+  StageFrame frame(context_, "Начало копирования справочника стран", "Копирование справочника стран успешно завершено");
+  CopyNames(frame, dict_.legacy.tblCountry, "CountryID", "CountryName", dict_.cbtCountry, true, kNoCountry,
+            "CountryID -10 (no country)");
   SetNextUID(dict_.cbtCountry, frame.RunningMaximum());
   frame.Finish();
 }
 
 void ConversionRun::CopyFirms() {
-  StageFrame frame(window_, "Начало копирования справочника фирм", "Копирование справочника фирм успешно завершено");
+  StageFrame frame(context_, "Начало копирования справочника фирм", "Копирование справочника фирм успешно завершено");
   TLegacyTable& source = dict_.legacy.tblFirmRef;
-  TCBTableSet& firms = dict_.cbtFirm;
+  StageTarget firms(frame, dict_.cbtFirm);
   static const struct {
     const char* target;
     const char* source;
@@ -92,15 +96,15 @@ void ConversionRun::CopyFirms() {
     firms.Post();
     frame.Raise(uid);
   });
-  SetNextUID(firms, frame.RunningMaximum());
+  SetNextUID(dict_.cbtFirm, frame.RunningMaximum());
   frame.Finish();
 }
 
 void ConversionRun::CopyModels() {
-  StageFrame frame(window_, "Начало копирования справочника товаров",
+  StageFrame frame(context_, "Начало копирования справочника товаров",
                    "Копирование справочника товаров успешно завершено");
   TLegacyTable& source = dict_.legacy.tblModel;
-  TCBTableSet& models = dict_.cbtModel;
+  StageTarget models(frame, dict_.cbtModel);
   frame.Copy(source, [&](int) {
     const int32_t uid = source.FieldByName("ModelID").AsInteger();
     const double nds = source.FieldByName("NDS").AsFloat();
@@ -120,12 +124,12 @@ void ConversionRun::CopyModels() {
     models.Post();
     frame.Raise(uid);
   });
-  SetNextUID(models, frame.RunningMaximum());
+  SetNextUID(dict_.cbtModel, frame.RunningMaximum());
   frame.Finish();
 }
 
 void ConversionRun::CopyVolumes() {
-  StageFrame frame(window_, "Начало копирования справочника единиц измерения",
+  StageFrame frame(context_, "Начало копирования справочника единиц измерения",
                    "Копирование справочника единиц измерения успешно завершено");
   CopyNames(frame, dict_.legacy.tblVol, "VolID", "VolName", dict_.cbttVolume, false, 0);
   SetNextUID(dict_.cbttVolume, frame.RunningMaximum());
@@ -133,10 +137,10 @@ void ConversionRun::CopyVolumes() {
 }
 
 void ConversionRun::CopyPeople() {
-  StageFrame frame(window_, "Начало копирования справочника представителей",
+  StageFrame frame(context_, "Начало копирования справочника представителей",
                    "Копирование справочника представителей успешно завершено");
   TLegacyTable& source = dict_.legacy.tblPeople;
-  TCBTableSet& people = dict_.cbtPeople;
+  StageTarget people(frame, dict_.cbtPeople);
   const DateTime today = Today();
   frame.Copy(source, [&](int) {
     const int32_t uid = source.FieldByName("PeopleID").AsInteger();
@@ -150,15 +154,15 @@ void ConversionRun::CopyPeople() {
     people.Post();
     frame.Raise(uid);
   });
-  SetNextUID(people, frame.RunningMaximum());
+  SetNextUID(dict_.cbtPeople, frame.RunningMaximum());
   frame.Finish();
 }
 
 void ConversionRun::CopyTemplates() {
-  StageFrame frame(window_, "Начало копирования справочника шаблонов",
+  StageFrame frame(context_, "Начало копирования справочника шаблонов",
                    "Копирование справочника шаблонов успешно завершено");
   TLegacyTable& source = main_.legacy.tblTemplate;
-  TCBTableSet& templates = main_.cbtTmpltDummy;
+  StageTarget templates(frame, main_.cbtTmpltDummy);
   frame.Copy(source, [&](int row) {
     const int32_t uid = 1000 + row;
     templates.Append();
@@ -169,7 +173,7 @@ void ConversionRun::CopyTemplates() {
     templates.Post();
     frame.Raise(uid);
   });
-  SetNextUID(templates, frame.RunningMaximum());
+  SetNextUID(main_.cbtTmpltDummy, frame.RunningMaximum());
   frame.Finish();
 }
 

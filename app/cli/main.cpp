@@ -1,11 +1,14 @@
 // ksconvert-cli: the conversion run without a window, for scripted use.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "app/cli/console_window.h"
+#include "app/cli/legacy_lock_files.h"
 #include "app/cli/options.h"
 #include "app/configuration.h"
 #include "app/converter.h"
@@ -16,13 +19,29 @@
 
 namespace {
 
+constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 
-int Fail(const std::exception& e) {
-  std::fprintf(stderr, "%s\n", ks::Cp1251ToUtf8(e.what()).c_str());
-  return kExitFailed;
+void PrintLines(std::FILE* to, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) std::fprintf(to, "%s\n", line.c_str());
+  std::fflush(to);
+}
+
+// Writes text to path; on failure returns the reason.
+bool WriteTextFile(const std::string& path, const std::string& text, std::string& reason) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const int saved = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (written && closed) return true;
+  reason = std::strerror(written ? errno : saved);
+  return false;
 }
 
 }  // namespace
@@ -36,7 +55,7 @@ int main(int argc, char** argv) {
   }
   if (options->help) {
     std::fputs(ks::kCliUsage, stdout);
-    return 0;
+    return kExitDone;
   }
 
   const std::string app_path = ks::ExecutableDirectory();
@@ -48,15 +67,57 @@ int main(int argc, char** argv) {
 
   try {
     ks::LoadProcessMetadata();
-    ks::Converter converter;
-    converter.SetLegacyDirectory(options->legacy.empty() ? ks::ResolveLegacyAlias(ini_path, app_path)
-                                                         : options->legacy);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", ks::Cp1251ToUtf8(e.what()).c_str());
+    return kExitFailed;
+  }
+
+  int status = kExitDone;
+  ks::Converter converter;
+  std::vector<std::string> locks;
+  try {
+    const std::string legacy =
+        options->legacy.empty() ? ks::ResolveLegacyAlias(ini_path, app_path) : options->legacy;
+    // Before anything is read: the legacy package may still be running on these tables.
+    locks = ks::FindLegacyLockFiles(legacy);
+    if (!locks.empty()) {
+      std::string names;
+      for (const std::string& name : locks) names += (names.empty() ? "" : ", ") + name;
+      std::fprintf(stderr,
+                   "ksconvert-cli: warning: the legacy directory %s holds lock files of the legacy database "
+                   "engine (%s): the legacy package may still be running and changing its tables; close it "
+                   "before converting\n",
+                   legacy.c_str(), names.c_str());
+      std::fflush(stderr);
+    }
+    converter.SetLegacyDirectory(legacy);
     converter.TakeDatabasePath(options->database.empty() ? ks::ReadDatabasePath(ini_path, app_path)
                                                          : options->database);
     ks::ConsoleWindow window(options->yes);
-    if (!converter.Run(window)) return kExitRefused;
-    return 0;
+    if (options->check) {
+      converter.Check(window);
+      window.FinishProgress();
+      PrintLines(stdout, converter.Report().CountLines());
+    } else if (!converter.Run(window)) {
+      status = kExitRefused;
+    }
   } catch (const std::exception& e) {
-    return Fail(e);
+    converter.Report().SetError(e.what());
+    std::fprintf(stderr, "%s\n", ks::Cp1251ToUtf8(e.what()).c_str());
+    status = kExitFailed;
   }
+  if (status == kExitRefused) return status;  // nothing was done, so nothing to report
+  converter.Report().SetLegacyLockFiles(locks);
+
+  // After the log: what could not be stored as it is, also when the run stopped early.
+  PrintLines(stderr, converter.Report().WarningLines());
+  if (!options->report.empty()) {
+    std::string reason;
+    if (!WriteTextFile(options->report, converter.Report().ToJson(), reason)) {
+      std::fprintf(stderr, "ksconvert-cli: cannot write the report %s: %s\n", options->report.c_str(),
+                   reason.c_str());
+      status = kExitFailed;
+    }
+  }
+  return status;
 }

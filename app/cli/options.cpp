@@ -4,6 +4,7 @@ namespace ks {
 
 const char kCliUsage[] =
     "Usage: ksconvert-cli [--config FILE] [--legacy DIR] [--database DIR] [--yes]\n"
+    "                     [--check] [--report FILE]\n"
     "\n"
     "Converts the legacy database (alias VeltroData) into the dBASE tables of the\n"
     "database directory, as the window's \"Старт\" button does.\n"
@@ -12,13 +13,26 @@ const char kCliUsage[] =
     "  --legacy DIR    read the legacy tables from DIR instead of the alias directory\n"
     "  --database DIR  write the target tables into DIR instead of the configured one\n"
     "  --yes           answer OK when the database directory already holds tables\n"
+    "  --check         dry run: check the legacy table structures and read every legacy\n"
+    "                  record and memo with the checks of a real run; nothing is created\n"
+    "                  or written. Prints the warnings and the record counts per stage.\n"
+    "  --report FILE   write what the run (or check) counted and found to FILE as JSON:\n"
+    "                  records read, skipped (with the reason) and written per stage,\n"
+    "                  values that could not be stored as they are, duplicate legacy\n"
+    "                  identifiers, goods lines whose document is missing or skipped\n"
     "  --help          show this text\n"
     "\n"
     "The log goes to standard output; a progress bar to standard error on a terminal.\n"
     "Without --yes a terminal is asked (y/N) before existing tables are overwritten;\n"
     "anything but y refuses.\n"
-    "Exit codes: 0 done, 1 the run failed (message on standard error), 2 usage error,\n"
-    "3 refused, nothing touched.\n";
+    "Values that cannot be stored as they are (a text longer than its field, a number\n"
+    "too wide for its field, a memo character that code page 866 lacks) do not stop the\n"
+    "run: after the log, one warning per table and field with a count goes to standard\n"
+    "error. Lock files of the legacy engine (PDOXUSRS.LCK, PARADOX.LCK) in the legacy\n"
+    "directory are warned about before anything is read: the legacy package may still\n"
+    "be running and changing its tables.\n"
+    "Exit codes: 0 done (or checked), 1 the run or check failed (message on standard\n"
+    "error), 2 usage error, 3 refused, nothing touched.\n";
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error) {
   CliOptions options;
@@ -28,6 +42,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
     if (arg == "--config") target = &options.config;
     else if (arg == "--legacy") target = &options.legacy;
     else if (arg == "--database") target = &options.database;
+    else if (arg == "--report") target = &options.report;
+    else if (arg == "--check") options.check = true;
     else if (arg == "--yes" || arg == "-y") options.yes = true;
     else if (arg == "--help" || arg == "-h") options.help = true;
     else {

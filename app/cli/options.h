@@ -11,7 +11,9 @@ struct CliOptions {
   std::string config;    // --config FILE; empty: ks.ini beside the executable
   std::string legacy;    // --legacy DIR; empty: the alias from the configuration
   std::string database;  // --database DIR; empty: the directory from the configuration
+  std::string report;    // --report FILE: the findings of the run as JSON
   bool yes = false;      // --yes answers the question OK
+  bool check = false;    // --check: read and check everything, create nothing
   bool help = false;
 };
 

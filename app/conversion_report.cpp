@@ -1,0 +1,224 @@
+#include "app/conversion_report.h"
+
+#include <cstdio>
+
+#include "common/codepage.h"
+
+namespace ks {
+namespace {
+
+// A JSON string literal of a UTF-8 text.
+std::string Quote(const std::string& utf8) {
+  std::string out = "\"";
+  for (const char ch : utf8) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += ch;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string Ids(const IdentifierList& list) {
+  std::string out = "[";
+  for (const int32_t id : list.identifiers) {
+    if (out.size() > 1) out += ", ";
+    out += std::to_string(id);
+  }
+  return out + "]";
+}
+
+std::string IdList(const IdentifierList& list) {
+  return "{\"count\": " + std::to_string(list.count) + ", \"identifiers\": " + Ids(list) +
+         ", \"complete\": " + (list.identifiers.size() < kReportListLimit ? "true" : "false") + "}";
+}
+
+// "17, 18, 40" for a warning, the first few only.
+std::string FirstIds(const IdentifierList& list) {
+  constexpr size_t kShown = 5;
+  std::string out;
+  size_t shown = 0;
+  for (const int32_t id : list.identifiers) {
+    if (shown == kShown) {
+      out += ", ...";
+      break;
+    }
+    if (shown++ > 0) out += ", ";
+    out += std::to_string(id);
+  }
+  return out;
+}
+
+std::string StageName(const StageCounts& stage) {
+  return (stage.source.empty() ? std::string() : Cp1251ToUtf8(stage.source) + " -> ") + Cp1251ToUtf8(stage.target);
+}
+
+}  // namespace
+
+const char* ValueLossName(ValueLoss loss) {
+  switch (loss) {
+    case ValueLoss::kTextCut: return "text_cut";
+    case ValueLoss::kNumberOverflow: return "number_overflow";
+    case ValueLoss::kMissingIn866: return "missing_in_cp866";
+  }
+  return "";
+}
+
+int64_t StageCounts::SkippedTotal() const {
+  int64_t total = 0;
+  for (const auto& [reason, count] : skipped) total += count;
+  return total;
+}
+
+void StageCounts::Skip(const std::string& reason) {
+  for (auto& [known, count] : skipped) {
+    if (known == reason) {
+      ++count;
+      return;
+    }
+  }
+  skipped.emplace_back(reason, 1);
+}
+
+void ConversionReport::Reset(bool dry) { *this = ConversionReport(); dry_ = dry; }
+
+StageCounts& ConversionReport::AddStage() {
+  stages_.emplace_back();
+  stages_.back().number = static_cast<int>(stages_.size());
+  return stages_.back();
+}
+
+int64_t& ConversionReport::ValueLossCounter(const std::string& table, const std::string& field, ValueLoss loss,
+                                            int width) {
+  for (ValueLossCount& entry : value_losses_) {
+    if (entry.table == table && entry.field == field && entry.loss == loss) return entry.count;
+  }
+  value_losses_.push_back(ValueLossCount{table, field, loss, width, 0});
+  return value_losses_.back().count;
+}
+
+std::vector<ValueLossCount> ConversionReport::ValueLosses() const {
+  std::vector<ValueLossCount> found;
+  for (const ValueLossCount& entry : value_losses_) {
+    if (entry.count > 0) found.push_back(entry);
+  }
+  return found;
+}
+
+std::vector<std::string> ConversionReport::WarningLines() const {
+  std::vector<std::string> lines;
+  for (const ValueLossCount& entry : ValueLosses()) {
+    const std::string where = Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field) + ": ";
+    const std::string n = std::to_string(entry.count);
+    switch (entry.loss) {
+      case ValueLoss::kTextCut:
+        lines.push_back("warning: " + where + n + " text(s) longer than the field (" + std::to_string(entry.width) +
+                        " characters) cut to its width");
+        break;
+      case ValueLoss::kNumberOverflow:
+        lines.push_back("warning: " + where + n + " number(s) too wide for the field (" + std::to_string(entry.width) +
+                        " characters) stored as asterisks, which read back as no value");
+        break;
+      case ValueLoss::kMissingIn866:
+        lines.push_back("warning: " + where + n +
+                        " memo(s) with characters that code page 866 lacks, stored as \"?\"");
+        break;
+    }
+  }
+  for (const StageCounts& stage : stages_) {
+    if (stage.duplicates.count == 0) continue;
+    lines.push_back("warning: " + StageName(stage) + ": " + std::to_string(stage.duplicates.count) +
+                    " record(s) repeat an identifier already written (" + FirstIds(stage.duplicates) + ")");
+  }
+  if (lines_without_document_.count > 0) {
+    lines.push_back("warning: FULLSTORAGE -> GOODS: " + std::to_string(lines_without_document_.count) +
+                    " goods line(s) name a document the legacy archive lacks (" + FirstIds(lines_without_document_) +
+                    ")");
+  }
+  if (lines_of_skipped_document_.count > 0) {
+    lines.push_back("warning: FULLSTORAGE -> GOODS: " + std::to_string(lines_of_skipped_document_.count) +
+                    " goods line(s) belong to a document of a type that is not converted (" +
+                    FirstIds(lines_of_skipped_document_) + ")");
+  }
+  return lines;
+}
+
+std::vector<std::string> ConversionReport::CountLines() const {
+  std::vector<std::string> lines;
+  for (const StageCounts& stage : stages_) {
+    std::string line = "stage " + std::to_string(stage.number) + " " + StageName(stage) + ": read " +
+                       std::to_string(stage.read) + ", skipped " + std::to_string(stage.SkippedTotal());
+    if (!stage.skipped.empty()) {
+      line += " (";
+      for (size_t i = 0; i < stage.skipped.size(); ++i) {
+        if (i > 0) line += "; ";
+        line += stage.skipped[i].first + ": " + std::to_string(stage.skipped[i].second);
+      }
+      line += ")";
+    }
+    line += dry_ ? ", to write " : ", written ";
+    line += std::to_string(stage.written);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string ConversionReport::ToJson() const {
+  std::string json = "{\n";
+  json += "  \"mode\": " + Quote(dry_ ? "check" : "run") + ",\n";
+  json += "  \"completed\": " + std::string(completed_ ? "true" : "false") + ",\n";
+  json += "  \"error\": " + (error_.empty() ? std::string("null") : Quote(Cp1251ToUtf8(error_))) + ",\n";
+
+  json += "  \"legacy_lock_files\": [";
+  for (size_t i = 0; i < legacy_lock_files_.size(); ++i) {
+    json += (i > 0 ? ", " : "") + Quote(Cp1251ToUtf8(legacy_lock_files_[i]));
+  }
+  json += "],\n";
+
+  json += "  \"stages\": [";
+  for (size_t i = 0; i < stages_.size(); ++i) {
+    const StageCounts& stage = stages_[i];
+    json += i > 0 ? ",\n" : "\n";
+    json += "    {\"number\": " + std::to_string(stage.number) +
+            ", \"source\": " + (stage.source.empty() ? std::string("null") : Quote(Cp1251ToUtf8(stage.source))) +
+            ", \"target\": " + Quote(Cp1251ToUtf8(stage.target)) + ", \"read\": " + std::to_string(stage.read) +
+            ", \"skipped\": " + std::to_string(stage.SkippedTotal()) + ", \"skipped_by_reason\": [";
+    for (size_t k = 0; k < stage.skipped.size(); ++k) {
+      json += (k > 0 ? ", " : "") + std::string("{\"reason\": ") + Quote(stage.skipped[k].first) +
+              ", \"count\": " + std::to_string(stage.skipped[k].second) + "}";
+    }
+    json += "], \"written\": " + std::to_string(stage.written) +
+            ", \"duplicate_identifiers\": " + IdList(stage.duplicates) + "}";
+  }
+  json += stages_.empty() ? "],\n" : "\n  ],\n";
+
+  json += "  \"value_losses\": [";
+  const std::vector<ValueLossCount> losses = ValueLosses();
+  for (size_t i = 0; i < losses.size(); ++i) {
+    const ValueLossCount& entry = losses[i];
+    json += i > 0 ? ",\n" : "\n";
+    json += "    {\"table\": " + Quote(Cp1251ToUtf8(entry.table)) + ", \"field\": " + Quote(Cp1251ToUtf8(entry.field)) +
+            ", \"loss\": " + Quote(ValueLossName(entry.loss)) + ", \"width\": " + std::to_string(entry.width) +
+            ", \"count\": " + std::to_string(entry.count) + "}";
+  }
+  json += losses.empty() ? "],\n" : "\n  ],\n";
+
+  json += "  \"orphan_goods_lines\": {\"document_missing\": " + IdList(lines_without_document_) +
+          ", \"document_skipped\": " + IdList(lines_of_skipped_document_) + "}\n";
+  json += "}\n";
+  return json;
+}
+
+}  // namespace ks

@@ -1,0 +1,116 @@
+#pragma once
+// What a run (or a dry check) found besides its log: records read, skipped and written per
+// stage, values that could not be stored as they are, legacy identifiers that occur more
+// than once, and goods lines whose document was not converted. The run fills it; the
+// command line prints it as warnings and writes it as JSON.
+//
+// Texts are Windows-1251 like everything in the data layer; the JSON and the warning lines
+// are UTF-8.
+
+#include <cstdint>
+#include <deque>
+#include <set>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace ks {
+
+// Why a value could not be stored exactly as the legacy package holds it.
+enum class ValueLoss {
+  kTextCut,          // a text longer than its character field: the rest is cut off
+  kNumberOverflow,   // a number too wide for its field: stored as the overflow mark (asterisks)
+  kMissingIn866,     // a memo character that code page 866 lacks: stored as "?"
+};
+
+// One target field and one kind of loss, with the number of values affected.
+struct ValueLossCount {
+  std::string table;  // target table name, upper case ("FIRM")
+  std::string field;  // target field name ("FULLNAME")
+  ValueLoss loss = ValueLoss::kTextCut;
+  int width = 0;  // characters of the field (0 for a memo)
+  int64_t count = 0;
+};
+
+// Identifiers kept in a list of a report entry; beyond this only the count grows, so that
+// a pathological table cannot make the report as big as the table.
+inline constexpr size_t kReportListLimit = 1000;
+
+struct IdentifierList {
+  int64_t count = 0;              // occurrences (a duplicate: every occurrence after the first)
+  std::set<int32_t> identifiers;  // distinct values, at most kReportListLimit
+
+  void Add(int32_t id) {
+    ++count;
+    if (identifiers.size() < kReportListLimit) identifiers.insert(id);
+  }
+};
+
+struct StageCounts {
+  int number = 0;      // 1 to 11, in run order
+  std::string source;  // legacy table name ("Group"); empty for the duties
+  std::string target;  // target table name as its table set names it ("tGroup.DBF")
+  int64_t read = 0;
+  int64_t written = 0;
+  std::vector<std::pair<std::string, int64_t>> skipped;  // reason (UTF-8) and count
+  IdentifierList duplicates;                             // identifiers posted more than once
+  std::unordered_set<int32_t> seen;                      // identifiers posted so far (not reported)
+
+  int64_t SkippedTotal() const;
+  void Skip(const std::string& reason);
+};
+
+class ConversionReport {
+ public:
+  // Starts over for a new run; dry: a check that writes nothing.
+  void Reset(bool dry);
+
+  StageCounts& AddStage();
+  const std::deque<StageCounts>& Stages() const { return stages_; }
+
+  // The counter that the checks of one target field increment; its address stays valid
+  // until Reset.
+  int64_t& ValueLossCounter(const std::string& table, const std::string& field, ValueLoss loss, int width);
+  // Only the entries with a count, in the order the fields were first met.
+  std::vector<ValueLossCount> ValueLosses() const;
+
+  // Goods lines whose document the legacy archive lacks, or holds with a type that is not
+  // converted.
+  IdentifierList& LinesWithoutDocument() { return lines_without_document_; }
+  IdentifierList& LinesOfSkippedDocument() { return lines_of_skipped_document_; }
+  const IdentifierList& LinesWithoutDocument() const { return lines_without_document_; }
+  const IdentifierList& LinesOfSkippedDocument() const { return lines_of_skipped_document_; }
+
+  // Lock files of the legacy engine found in the legacy directory.
+  void SetLegacyLockFiles(std::vector<std::string> names) { legacy_lock_files_ = std::move(names); }
+  const std::vector<std::string>& LegacyLockFiles() const { return legacy_lock_files_; }
+
+  void SetCompleted() { completed_ = true; }
+  // The message that ended the run (Windows-1251).
+  void SetError(const std::string& message) { error_ = message; }
+  bool Completed() const { return completed_; }
+  bool Dry() const { return dry_; }
+
+  // One line per affected field, duplicate set and kind of orphan goods line (UTF-8,
+  // without a trailing newline).
+  std::vector<std::string> WarningLines() const;
+  // One line per stage: read, skipped (with reasons) and written (UTF-8).
+  std::vector<std::string> CountLines() const;
+  // The whole report as a JSON document (UTF-8).
+  std::string ToJson() const;
+
+ private:
+  bool dry_ = false;
+  bool completed_ = false;
+  std::string error_;
+  std::deque<StageCounts> stages_;
+  std::deque<ValueLossCount> value_losses_;
+  IdentifierList lines_without_document_;
+  IdentifierList lines_of_skipped_document_;
+  std::vector<std::string> legacy_lock_files_;
+};
+
+const char* ValueLossName(ValueLoss loss);
+
+}  // namespace ks

@@ -1,0 +1,139 @@
+#include "app/stage_target.h"
+
+#include <array>
+#include <cmath>
+
+#include "app/stage_frame.h"
+#include "common/codepage.h"
+#include "common/exception.h"
+#include "db/engine/field_text.h"
+#include "xml/table_lookup.h"
+
+namespace ks {
+namespace {
+
+// Numeric fields as tables are created: floating point 19 characters with 6 decimals,
+// integers 11 characters, which every 32-bit value fits.
+constexpr int kFloatWidth = 19;
+constexpr int kFloatDecimals = 6;
+
+// Upper-case table name without its extension ("Firm.dbf" gives FIRM).
+std::string BareTableName(const std::string& table_file) {
+  const size_t dot = table_file.rfind('.');
+  return UpperCp1251(dot == std::string::npos ? table_file : table_file.substr(0, dot));
+}
+
+bool IsFloatType(TFieldType type) { return type == ftFloat; }
+
+}  // namespace
+
+bool MissingIn866(unsigned char byte) {
+  // A byte survives when the way to 866 and back gives it again.
+  static const std::array<bool, 256> kMissing = [] {
+    std::array<bool, 256> missing{};
+    for (int b = 0; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      missing[b] = OemToAnsi(AnsiToOem(std::string(1, c))) != std::string(1, c);
+    }
+    return missing;
+  }();
+  return kMissing[byte];
+}
+
+// --- TargetField
+
+TargetField::TargetField(ConversionReport& report, const std::string& table, const std::string& name, TField* field,
+                         TFieldType type, int width)
+    : name_(name), field_(field), type_(type), width_(width) {
+  if (type == ftString) {
+    losses_ = &report.ValueLossCounter(table, name, ValueLoss::kTextCut, width);
+  } else if (type == ftMemo) {
+    losses_ = &report.ValueLossCounter(table, name, ValueLoss::kMissingIn866, 0);
+  } else if (IsFloatType(type)) {
+    losses_ = &report.ValueLossCounter(table, name, ValueLoss::kNumberOverflow, width);
+  }
+}
+
+void TargetField::CheckText(const std::string& value) {
+  // Blanks past the width are no loss: a stored text reads back without trailing blanks.
+  if (static_cast<int>(value.size()) > width_ && value.find_first_not_of(' ', width_) != std::string::npos) {
+    ++*losses_;
+  }
+}
+
+void TargetField::CheckMemo(const std::string& value) {
+  for (const char c : value) {
+    if (static_cast<unsigned char>(c) >= 0x80 && MissingIn866(static_cast<unsigned char>(c))) {
+      ++*losses_;
+      return;
+    }
+  }
+}
+
+void TargetField::CheckFloat(double value) {
+  // Anything below this fits with its sign, with a digit to spare for rounding; only
+  // values near or past the limit (and non-numbers) take the exact test.
+  static const double kSafe = std::pow(10.0, kFloatWidth - kFloatDecimals - 3);
+  if (std::fabs(value) < kSafe) return;
+  if (IsOverflowMark(FloatToDbf(value, kFloatWidth, kFloatDecimals))) ++*losses_;
+}
+
+void TargetField::SetAsString(const std::string& value) {
+  if (type_ == ftString) CheckText(value);
+  else if (type_ == ftMemo) CheckMemo(value);
+  if (field_ != nullptr) field_->SetAsString(value);
+}
+
+void TargetField::SetAsInteger(int32_t value) {
+  if (field_ != nullptr) field_->SetAsInteger(value);
+}
+
+void TargetField::SetAsFloat(double value) {
+  if (IsFloatType(type_)) CheckFloat(value);
+  if (field_ != nullptr) field_->SetAsFloat(value);
+}
+
+void TargetField::SetAsBoolean(bool value) {
+  if (field_ != nullptr) field_->SetAsBoolean(value);
+}
+
+void TargetField::SetAsDateTime(DateTime value) {
+  if (field_ != nullptr) field_->SetAsDateTime(value);
+}
+
+// --- StageTarget
+
+StageTarget::StageTarget(StageFrame& frame, TCBTableSet& set)
+    : frame_(frame), set_(set), table_(BareTableName(set.TableName())), dry_(frame.Dry()) {
+  frame.SetTarget(set.TableName());
+}
+
+TargetField& StageTarget::FieldByName(const std::string& name) {
+  for (const auto& field : fields_) {
+    if (field->Name() == name) return *field;
+  }
+  const TqrxFieldDefs& defs = FindTableDef(set_.TableName()).FieldDefs();
+  for (int i = 0; i < defs.Count(); ++i) {
+    const TqrxFieldDef& def = defs.FieldDef(i);
+    if (UpperCp1251(def.Name()) != UpperCp1251(name)) continue;
+    const auto type = static_cast<TFieldType>(def.FieldType());
+    const int width = type == ftString ? def.Size() : IsFloatType(type) ? kFloatWidth : 0;
+    TField* field = dry_ ? nullptr : &set_.FieldByName(name);
+    fields_.push_back(std::make_unique<TargetField>(frame_.Report(), table_, name, field, type, width));
+    return *fields_.back();
+  }
+  // Not in the schema: the table set raises its own message for it.
+  if (!dry_) set_.FieldByName(name);
+  throw Exception("Field: " + UpperCp1251(name) + " not found.");
+}
+
+void StageTarget::Append() {
+  if (!dry_) set_.Append();
+}
+
+void StageTarget::Post() {
+  if (!dry_) set_.Post();
+  frame_.CountWritten();
+}
+
+}  // namespace ks

@@ -1,0 +1,76 @@
+#pragma once
+// The target table set of a stage, as the stage writes to it: every value passes a check
+// that costs a comparison or two (a text against the field's width, a number against the
+// field's digits, a memo's bytes against code page 866) and counts in the report what
+// cannot be stored as it is, before the table set stores it the way it always does. In a
+// dry check nothing is written: the checks run alone.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/conversion_report.h"
+#include "common/date_time.h"
+#include "db/engine/cb_dataset.h"
+
+namespace ks {
+
+class StageFrame;
+
+class TargetField {
+ public:
+  // field: the table set's field, or null in a dry check. type and width are those the
+  // table was created with.
+  TargetField(ConversionReport& report, const std::string& table, const std::string& name, TField* field,
+              TFieldType type, int width);
+
+  void SetAsString(const std::string& value);
+  void SetAsInteger(int32_t value);
+  void SetAsFloat(double value);
+  void SetAsBoolean(bool value);
+  void SetAsDateTime(DateTime value);
+
+  const std::string& Name() const { return name_; }
+
+ private:
+  void CheckText(const std::string& value);
+  void CheckMemo(const std::string& value);
+  void CheckFloat(double value);
+
+  std::string name_;
+  TField* field_;
+  TFieldType type_;
+  int width_;
+  int64_t* losses_ = nullptr;  // the report's counter for this field's kind of loss
+};
+
+class StageTarget {
+ public:
+  // Registers the target with the stage's counts. The set must be open unless the frame
+  // is a dry check.
+  StageTarget(StageFrame& frame, TCBTableSet& set);
+  StageTarget(const StageTarget&) = delete;
+  StageTarget& operator=(const StageTarget&) = delete;
+
+  // The field by name; looked up once per stage.
+  TargetField& FieldByName(const std::string& name);
+  void Append();
+  // Posts the record and counts it written.
+  void Post();
+
+  TCBTableSet& Set() { return set_; }
+
+ private:
+  StageFrame& frame_;
+  TCBTableSet& set_;
+  std::string table_;  // upper-case name without extension, for the report
+  bool dry_;
+  TFieldDefs defs_;  // as the table is created
+  std::vector<std::unique_ptr<TargetField>> fields_;
+};
+
+// True for a Windows-1251 byte that code page 866 has no counterpart for.
+bool MissingIn866(unsigned char byte);
+
+}  // namespace ks
