@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The whole conversion at 1x, 2x and 4x the benchmark archive (1x: 200,000 documents,
+# 1,000,000 goods lines, 40,000 payment orders, 10,000 goods, 4,000 firms, 4,000 people),
+# end to end through ksconvert-cli, next to the floor measured in the same run: reading the
+# legacy files' bytes from the page cache and writing the output's bytes plainly.
+#
+#   cmake --build build -j2 --target ksconvert-cli make-legacy-db conversion_floor
+#   bash bench/conversion_bench.sh [CACHE_DIR=/tmp/ks-conversion-bench] [BUILD_DIR=build]
+#
+# Environment: SCALES ("1 2 4"), RUNS (conversions per scale, the fastest is reported; 1),
+# FLOOR_RUNS (3, the fastest is reported), KEEP=1 keeps the converted databases.
+# The archives are generated once and cached (46 s and 400 MB at 1x; 4x takes 1.6 GB).
+# The machine is shared: besides wall time the table shows the processor time of the
+# conversion (user + system) against the floor's, which says more on a loaded machine.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+cache=${1:-/tmp/ks-conversion-bench}
+build=${2:-$here/build}
+scales=${SCALES:-1 2 4}
+runs=${RUNS:-1}
+floor_runs=${FLOOR_RUNS:-3}
+
+cli=$build/app/cli/ksconvert-cli
+generator=$build/tools/make-legacy-db
+floor=$build/bench/conversion_floor
+for tool in "$cli" "$generator" "$floor"; do
+  [[ -x $tool ]] || { echo "missing $tool: build ksconvert-cli make-legacy-db conversion_floor" >&2; exit 2; }
+done
+[[ -x /usr/bin/time ]] || { echo "missing /usr/bin/time (package time)" >&2; exit 2; }
+mkdir -p "$cache"
+
+# The smaller of two decimal numbers.
+min() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a + 0 < b + 0) ? a : b }'; }
+
+rows=()
+for scale in $scales; do
+  legacy=$cache/legacy-${scale}x
+  if [[ ! -d $legacy ]]; then
+    echo "generating the ${scale}x archive in $legacy ..." >&2
+    rm -rf "$legacy.tmp"
+    "$generator" "$legacy.tmp" --scale $((400 * scale)) >&2
+    mv "$legacy.tmp" "$legacy"
+  fi
+  cat "$legacy"/* > /dev/null  # into the page cache, as the floor reads it
+
+  out=$cache/out-${scale}x
+  best_wall="" best_cpu="" peak_kb=0
+  for ((run = 0; run < runs; ++run)); do
+    rm -rf "$out"
+    sync
+    if ! /usr/bin/time -f "%e %U %S %M" -o "$cache/time.txt" \
+        "$cli" --legacy "$legacy" --database "$out" --yes > "$cache/log-${scale}x.txt" 2>&1; then
+      echo "conversion of the ${scale}x archive failed:" >&2
+      tail -5 "$cache/log-${scale}x.txt" >&2
+      exit 1
+    fi
+    read -r wall user sys kb < <(tail -1 "$cache/time.txt")
+    best_wall=$(min "$wall" "$best_wall")
+    best_cpu=$(min "$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')" "$best_cpu")
+    (( kb > peak_kb )) && peak_kb=$kb
+  done
+  grep -q "Преобразование данных успешно завершено" "$cache/log-${scale}x.txt" ||
+    { echo "the ${scale}x log lacks its success line" >&2; exit 1; }
+  output_bytes=$(find "$out" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+  [[ ${KEEP:-0} == 1 ]] || rm -rf "$out"
+  sync
+
+  best_floor="" best_floor_cpu=""
+  for ((run = 0; run < floor_runs; ++run)); do
+    line=$("$floor" "$legacy" "$output_bytes" "$cache")
+    eval "$line"  # legacy_bytes= legacy_records= read_s= write_s= floor_s= floor_cpu_s=
+    best_floor=$(min "$floor_s" "$best_floor")
+    best_floor_cpu=$(min "$floor_cpu_s" "$best_floor_cpu")
+  done
+
+  rows+=("$(awk -v s="$scale" -v w="$best_wall" -v c="$best_cpu" -v kb="$peak_kb" -v ob="$output_bytes" \
+      -v lb="$legacy_bytes" -v r="$legacy_records" -v f="$best_floor" -v fc="$best_floor_cpu" 'BEGIN {
+    printf "%-5s %9d %9.1f %8.2f %8.2f %11.0f %8.0f %9.0f %8.2f %8.2f %7.1f %7.1f",
+      s "x", r, lb / 1048576, w, c, r / w, kb / 1024, ob / 1048576, f, fc, w / f, c / (fc > 0 ? fc : 1e-9)
+  }')")
+done
+
+echo
+echo "conversion: $cli --legacy DIR --database DIR --yes   (fastest of $runs; floor fastest of $floor_runs)"
+printf "%-5s %9s %9s %8s %8s %11s %8s %9s %8s %8s %7s %7s\n" scale records "in MiB" "wall s" "cpu s" \
+  "records/s" "peak MiB" "out MiB" "floor s" "fl cpu" "wall x" "cpu x"
+printf '%s\n' "${rows[@]}"
