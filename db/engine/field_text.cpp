@@ -1,8 +1,10 @@
 #include "db/engine/field_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "common/codepage.h"
@@ -93,40 +95,50 @@ DateTime DbfToDate(std::string_view s) {
 }
 
 std::string IntToDbf(int32_t value, int width) {
-  const std::string digits = std::to_string(value);
-  if (static_cast<int>(digits.size()) > width) return RepeatChar('*', width);
-  return PadLeft(digits, width);
+  // Every record of a bulk copy passes here: one string built in place, no temporaries.
+  char digits[16];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+  const int length = static_cast<int>(end - digits);
+  if (ec != std::errc() || length > width) return RepeatChar('*', width);
+  std::string text(static_cast<size_t>(width), ' ');
+  std::memcpy(text.data() + (width - length), digits, static_cast<size_t>(length));
+  return text;
 }
 
 std::string FloatToDbf(double value, int width, int decimals) {
   if (!std::isfinite(value)) return RepeatChar('*', width);
   if (decimals < 0) decimals = 0;
   char formatted[512];
-  auto [end, ec] = std::to_chars(formatted, formatted + sizeof formatted, value,
-                                 std::chars_format::fixed, decimals);
+  const auto [end, ec] = std::to_chars(formatted, formatted + sizeof formatted, value,
+                                       std::chars_format::fixed, decimals);
   if (ec != std::errc()) return RepeatChar('*', width);
 
-  // Split the formatted number into sign, integer digits and fraction digits.
-  bool negative = false, seen_sign = false, in_fraction = false;
-  std::string integer, fraction;
-  for (const char* p = formatted; p != end; ++p) {
-    const char c = *p;
-    if (c == '.' && !in_fraction) {
-      in_fraction = true;
-    } else if ((c == '-' || c == '+') && !seen_sign) {
-      seen_sign = true;
-      negative = c == '-';
-    } else if (c >= '0' && c <= '9') {
-      (in_fraction ? fraction : integer) += c;
-    }
-  }
+  // The fixed form is an optional "-", the integer digits and, with decimals, "." and
+  // exactly that many fraction digits.
+  const char* digits = formatted;
+  const bool negative = *digits == '-';
+  if (negative) ++digits;
+  const char* point = std::find(digits, static_cast<const char*>(end), '.');
+  std::string_view integer(digits, static_cast<size_t>(point - digits));
   if (integer.empty()) integer = "0";
+  const std::string_view fraction =
+      point == end ? std::string_view() : std::string_view(point + 1, static_cast<size_t>(end - point - 1));
+
   const int integer_width = decimals > 0 ? width - decimals - 1 : width;
-  const std::string integer_text = (negative ? "-" : "") + integer;
-  if (static_cast<int>(integer_text.size()) > integer_width) return RepeatChar('*', width);
-  if (decimals == 0) return PadLeft(integer_text, width);
-  while (static_cast<int>(fraction.size()) < decimals) fraction += '0';
-  return PadLeft(integer_text, integer_width) + "." + fraction;
+  const int integer_length = static_cast<int>(integer.size()) + (negative ? 1 : 0);
+  if (integer_length > integer_width) return RepeatChar('*', width);
+  const int fraction_width = decimals > 0 ? decimals + 1 : 0;
+  std::string text(static_cast<size_t>(integer_width + fraction_width), ' ');
+  char* out = text.data() + (integer_width - integer_length);
+  if (negative) *out++ = '-';
+  std::memcpy(out, integer.data(), integer.size());
+  if (decimals > 0) {
+    char* tail = text.data() + integer_width;
+    *tail++ = '.';
+    std::memset(tail, '0', static_cast<size_t>(decimals));
+    std::memcpy(tail, fraction.data(), std::min(fraction.size(), static_cast<size_t>(decimals)));
+  }
+  return text;
 }
 
 double DbfToFloat(std::string_view s) {
