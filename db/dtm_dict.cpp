@@ -92,7 +92,10 @@ TdtmDict::TdtmDict() {
   for (TLegacyTable* table : legacy.Tables()) change_defs_[table] = TKSChangeDef{};
 }
 
-TdtmDict::~TdtmDict() { CloseDataSets(); }
+TdtmDict::~TdtmDict() {
+  CloseDataSets();
+  if (main_ != nullptr) main_->DetachDict();  // the main module must not call back later
+}
 
 std::vector<TCBTableSet*> TdtmDict::TableSets() {
   return {&cbtFirm,    &cbtFirmFind,    &cbtModel,  &cbtModelFind,  &cbtCountry, &cbtCountryFind,
@@ -270,6 +273,8 @@ void TdtmDict::cbttGroupBeforePost(TDataSet& dataset) {
 }
 
 void TdtmDict::cbtModelAfterCancel(TDataSet& dataset) {
+  // Without a record, going into edit would append and post an empty model.
+  if (dataset.IsEmpty()) return;
   dataset.Edit();
   dataset.Post();
 }

@@ -6,7 +6,7 @@
 
 namespace ks {
 
-TdtmMain::TdtmMain(TdtmDict& dict) : dict_(dict) {
+TdtmMain::TdtmMain(TdtmDict& dict) : dict_(&dict) {
   engPrimary.FindServerMode = TFindServerMode::fsAutomatic;
   engPrimary.ProcessID = "23165";
   engPrimary.ServerId = "S4SERVER";
@@ -44,7 +44,7 @@ TdtmMain::TdtmMain(TdtmDict& dict) : dict_(dict) {
 
 TdtmMain::~TdtmMain() {
   // The dictionary's sets name this module's database, which goes away now.
-  dict_.DetachMain();
+  if (dict_ != nullptr) dict_->DetachMain();
   CloseDataSets();
 }
 
@@ -67,8 +67,13 @@ void TdtmMain::SetAutoIncBeforePost(TDataSet& dataset) {
   auto* set = dynamic_cast<TCBTableSet*>(&dataset);
   if (set == nullptr) throw Exception("Invalid class typecast");
   const std::string name = set->TableName();
+  // The whole width of the key: a shorter one would also find a longer name that begins
+  // with it ("COUNTRY.DBF" in "COUNTRY.DBF_OLD").
+  std::string key = UpperCp1251(name);
+  const size_t width = static_cast<size_t>(cbtLines.FieldByName("TBLNAME").Size());
+  if (key.size() < width) key.resize(width, ' ');
   int32_t next;
-  if (cbtLines.SeekKey(UpperCp1251(name))) {
+  if (cbtLines.SeekKey(key)) {
     next = cbtLines.FieldByName("NEXTUID").AsInteger();
     cbtLines.Edit();
   } else {
@@ -76,9 +81,16 @@ void TdtmMain::SetAutoIncBeforePost(TDataSet& dataset) {
     cbtLines.FieldByName("TBLNAME").SetAsString(name);
     next = 1000;
   }
+  // The record takes its number only once the counter has moved past it: a record that kept
+  // a number whose counter was never stored would share it with the next record.
+  try {
+    cbtLines.FieldByName("NEXTUID").SetAsInteger(next + 1);
+    cbtLines.Post();
+  } catch (...) {
+    cbtLines.Cancel();  // nothing half-done is posted by a later seek
+    throw;
+  }
   uid.SetAsInteger(next);
-  cbtLines.FieldByName("NEXTUID").SetAsInteger(next + 1);
-  cbtLines.Post();
 }
 
 }  // namespace ks

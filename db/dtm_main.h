@@ -32,6 +32,9 @@ class TdtmMain {
   // Closes every dataset of the module, target and legacy, in component order.
   void CloseDataSets();
 
+  // Called by the dictionary module when it goes away first.
+  void DetachDict() { dict_ = nullptr; }
+
   TCBEngine engPrimary{"engPrimary"};
   TCBDataBase dtbKestrel{"dtbKestrel"};
   TCBTableSet cbtLines{"cbtLines"};
@@ -42,7 +45,7 @@ class TdtmMain {
 
  private:
   std::vector<TCBTableSet*> TableSets();
-  TdtmDict& dict_;
+  TdtmDict* dict_;
 };
 
 }  // namespace ks

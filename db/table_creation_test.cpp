@@ -126,30 +126,6 @@ TEST_F(TableCreationTest, TagsFollowTheSchemaExceptTheSingleTagOfDoc) {
   EXPECT_EQ(names, (std::vector<std::string>{"IPRIMARY", "IFULNAME", "ISHTNAME", "ISELF"}));
 }
 
-TEST_F(TableCreationTest, FieldDefinitionsCarryTheTextSizeOnly) {
-  TCBTableSet set;
-  set.SetTableName("Firm.dbf");
-  set.FieldDefs().Add("STALE", ftInteger);
-  SetFieldDefsFromMetadata(set);
-  const TFieldDefs& defs = set.FieldDefs();
-  ASSERT_EQ(defs.Count(), 22);
-  EXPECT_EQ(defs[0].Name, "UID");
-  EXPECT_EQ(defs[0].DataType, ftInteger);
-  EXPECT_EQ(defs[0].Size, 0);
-  EXPECT_EQ(defs[1].DataType, ftBoolean);
-  EXPECT_EQ(defs[3].Name, "FULLNAME");
-  EXPECT_EQ(defs[3].Size, 250);
-  for (const TFieldDef& def : defs) EXPECT_FALSE(def.Required) << def.Name;
-
-  set.TagDefs().Add("STALE", "UID", "", false, false);
-  SetTagDefsFromMetadata(set);
-  ASSERT_EQ(set.TagDefs().Count(), 4);
-  EXPECT_EQ(set.TagDefs()[0].Name, "IPRIMARY");
-
-  set.SetTableName("NOSUCH.dbf");
-  EXPECT_THROW(SetFieldDefsFromMetadata(set), Exception);
-}
-
 TEST_F(TableCreationTest, ASecondCreationReplacesFilledTablesWithEmptyOnes) {
   CreateAndOpen({&main_->cbtLines, &dict_->cbtCountry, &main_->cbtDocCommon});
   for (int i = 0; i < 3; ++i) {
