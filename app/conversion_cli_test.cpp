@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -42,6 +43,17 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+// The program in the build tree: KS_BINARY_DIR/app/cli, or else the cli folder beside this
+// test's own executable (both live in the build's app folder).
+std::string CliPath() {
+  if (const char* binary_dir = std::getenv("KS_BINARY_DIR")) return std::string(binary_dir) + "/app/cli/ksconvert-cli";
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) throw std::runtime_error("cannot find ksconvert-cli: KS_BINARY_DIR is not set");
+  const std::string path(self, n);
+  return path.substr(0, path.rfind('/') + 1) + "cli/ksconvert-cli";
+}
+
 class ConversionCliTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -62,11 +74,8 @@ class ConversionCliTest : public ::testing::Test {
 
   // Runs the program with standard input from /dev/null: there is no terminal to ask.
   CliResult RunCli(const std::string& args) const {
-    const char* binary_dir = std::getenv("KS_BINARY_DIR");
-    if (binary_dir == nullptr) throw std::runtime_error("KS_BINARY_DIR is not set");
     const std::string out = dir_.Path() + "stdout", err = dir_.Path() + "stderr";
-    const std::string command = std::string("'") + binary_dir + "/app/cli/ksconvert-cli' " + args + " </dev/null >'" +
-                                out + "' 2>'" + err + "'";
+    const std::string command = "'" + CliPath() + "' " + args + " </dev/null >'" + out + "' 2>'" + err + "'";
     const int status = std::system(command.c_str());
     CliResult result;
     if (status != -1 && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
@@ -93,7 +102,8 @@ TEST_F(ConversionCliTest, WritesWhatTheCoreWritesAndLogsTheRunOnStandardOutput) 
   const std::string by_cli = dir_.Path() + "cli/";
   const CliResult cli = RunCli("--legacy '" + Legacy() + "' --database '" + by_cli + "' --yes");
   ASSERT_EQ(cli.exit_code, 0) << cli.err;
-  EXPECT_EQ(cli.err, "");  // no terminal: no progress bar
+  // No terminal: no progress bar, at most warnings.
+  for (const std::string& line : SplitLines(cli.err)) EXPECT_EQ(line.rfind("warning: ", 0), 0u) << line;
   const std::vector<std::string> lines = SplitLines(cli.out);
   EXPECT_EQ(testing::Joined(lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(lines))));
   EXPECT_EQ(testing::Joined(window.lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(window.lines))));
