@@ -6,10 +6,12 @@
 #include <cstring>
 
 #include "app/converter.h"
+#include "app/database_guards.h"
 #include "app/stage_frame.h"
 #include "common/codepage.h"
 #include "common/file.h"
 #include "db/database_files.h"
+#include "db/engine/xbase/xbase.h"
 #include "db/table_creation.h"
 #include "legacy/legacy_alias.h"
 #include "resources/metadata_load.h"
@@ -53,14 +55,19 @@ bool ConversionRun::Execute() {
   ProbeLegacyStructure(main_.legacy.tblCheck, main_.legacy.Tables());
   ProbeLegacyStructure(main_.legacy.tblCheck, dict_.legacy.Tables());
 
-  PrepareDatabase();
-  RunStages();
-  WriteVersion();
+  try {
+    PrepareDatabase();
+    RunStages();
+    phase_ = Phase::kClosing;
+    WriteVersion();
 
-  window_.AddLogLine(W("Закрытие таблиц"));
-  CloseAllTables();
-  window_.AddLogLine("OK");
-  window_.AddLogLine("");
+    window_.AddLogLine(W("Закрытие таблиц"));
+    CloseAllTables();
+    window_.AddLogLine("OK");
+    window_.AddLogLine("");
+  } catch (const std::exception& e) {
+    throw Exception(e.what() + Explanation(e.what()));
+  }
 
   DeleteIndexes();
 
@@ -74,13 +81,51 @@ bool ConversionRun::Execute() {
 void ConversionRun::Check() {
   ProbeLegacyStructure(main_.legacy.tblCheck, main_.legacy.Tables());
   ProbeLegacyStructure(main_.legacy.tblCheck, dict_.legacy.Tables());
-  RunStages();
+  try {
+    RunStages();
+  } catch (const std::exception& e) {
+    throw Exception(e.what() + Explanation(e.what()));
+  }
   window_.SetProgressPosition(0);
   CloseAllTables();
   converter_.Report().SetCompleted();
 }
 
+std::string ConversionRun::Explanation(const std::string& message) const {
+  const std::string& directory = main_.dtbKestrel.DataPath();
+  std::string text = "\n";
+  // The table component reports engine failures by their code alone.
+  static const struct {
+    int code;
+    const char* meaning;
+  } kEngineCodes[] = {{e4create, "Не удалось создать файл таблицы."},
+                      {e4read, "Не удалось прочитать файл таблицы."},
+                      {e4write, "Не удалось записать в файл таблицы."},
+                      {e4data, "Файл таблицы повреждён."}};
+  for (const auto& known : kEngineCodes) {
+    if (message == W("Ошибка ") + std::to_string(known.code)) text += W(known.meaning) + "\n";
+  }
+  const std::string disk_full = context_.dry ? std::string() : DiskFullNote(directory);
+  if (!disk_full.empty()) text += disk_full + "\n";
+  const std::string retry = W("устраните причину и повторите преобразование.");
+  const std::deque<StageCounts>& stages = context_.report.Stages();
+  if (phase_ == Phase::kPreparing || stages.empty()) {
+    return text + W("Преобразование прервано при создании базы данных в каталоге ") + directory + "; " + retry;
+  }
+  if (phase_ == Phase::kClosing) {
+    text += W("Преобразование прервано при записи версии и закрытии таблиц.");
+  } else {
+    const StageCounts& stage = stages.back();
+    text += (context_.dry ? W("Проверка прервана на этапе ") : W("Преобразование прервано на этапе ")) +
+            std::to_string(stage.number) + " (" + (stage.source.empty() ? "" : stage.source + " -> ") +
+            stage.target + W("), запись ") + std::to_string(stage.read + 1) + ".";
+  }
+  if (!context_.dry) text += W(" Записанное до ошибки осталось в каталоге ") + directory + "; " + retry;
+  return text;
+}
+
 void ConversionRun::RunStages() {
+  phase_ = Phase::kCopying;
   CopyDuties();
   CopyGroups();
   CopyCountries();
@@ -95,7 +140,13 @@ void ConversionRun::RunStages() {
 }
 
 void ConversionRun::PrepareDatabase() {
-  CreateDirectories(main_.dtbKestrel.DataPath());
+  phase_ = Phase::kPreparing;
+  const std::string& directory = main_.dtbKestrel.DataPath();
+  CreateDirectories(directory);
+  RequireWritableDirectory(directory);
+  // Tables left open by an earlier failed run are ours, not another program's.
+  main_.dtbKestrel.CloseAll();
+  RequireUnlockedTables(directory);
   CreateAllTables(main_.dtbKestrel, window_);
   for (TCBTableSet* set :
        {&main_.cbtLines, &dict_.cbtFirmFind, &main_.cbtDocCommon, &main_.cbtGoods, &dict_.cbtCurrExchFind,

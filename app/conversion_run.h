@@ -55,6 +55,8 @@ class ConversionRun {
   int32_t PaymentBase();
 
   void RunStages();
+  // What the run was doing when it failed, for the end of the error message.
+  std::string Explanation(const std::string& message) const;
 
   Converter& converter_;
   IMainWindow& window_;
@@ -63,6 +65,7 @@ class ConversionRun {
   TdtmMain& main_;
   int32_t document_maximum_ = 1000;
   int32_t legacy_document_maximum_ = 0;  // over every legacy document, skipped ones too
+  enum class Phase { kProbing, kPreparing, kCopying, kClosing } phase_ = Phase::kProbing;
 };
 
 }  // namespace ks
