@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <string>
 
 #include "app/converter.h"
 #include "app/database_guards.h"
@@ -159,6 +161,11 @@ void ConversionRun::PrepareDatabase() {
 }
 
 void ConversionRun::SetNextUID(TCBTableSet& set, int32_t maximum) {
+  // After the largest 32-bit identifier no free one is left; the counter would wrap.
+  if (maximum == std::numeric_limits<int32_t>::max()) {
+    throw Exception(W("Нет свободного идентификатора после ") + std::to_string(maximum) + W(" в таблице ") +
+                    set.TableName());
+  }
   if (context_.dry) return;
   TCBTableSet& lines = main_.cbtLines;
   lines.Append();

@@ -681,5 +681,55 @@ TEST_F(ConversionRunTest, DirectoryWithoutItsTrailingDelimiterLosesItsIndexesToo
   EXPECT_EQ(Lines(TargetTables(database_)), SampleLinesRows());
 }
 
+
+TEST_F(ConversionRunTest, IdentifiersAtTheTopOfTheRangeStopTheRunInsteadOfWrapping) {
+  struct Case {
+    const char* name;
+    LegacyFixture fixture;
+    const char* message;  // empty: the run succeeds
+  };
+  auto line_of = [](int32_t document) {
+    return [document](W_& w) {
+      w.SetLong("DocID", document);
+      w.Append();
+    };
+  };
+  std::vector<Case> cases(4);
+  cases[0] = {"country 2147483647", {}, "Нет свободного идентификатора после 2147483647 в таблице COUNTRY.DBF"};
+  cases[0].fixture.country = [](W_& w) {
+    w.SetLong("CountryID", 2147483647);
+    w.Append();
+  };
+  cases[1] = {"payment orders past the top", {}, "Не хватает идентификаторов для платежных поручений после документа 2147483645"};
+  cases[1].fixture.fullstorage = line_of(2147483645);
+  cases[1].fixture.main = Payments(2);
+  cases[2] = {"no payment order after document 2147483647", {}, "Нет свободного идентификатора после 2147483647 в таблице Doc.dbf"};
+  cases[2].fixture.fullstorage = line_of(2147483647);
+  cases[3] = {"the last free identifier", {}, ""};
+  cases[3].fixture.fullstorage = line_of(2147483645);
+  cases[3].fixture.main = Payments(1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempDir dir;
+    legacy_ = dir.Path() + "legacy/";
+    database_ = dir.Path() + "db/";
+    std::filesystem::create_directories(legacy_);
+    RecordingWindow window;
+    if (std::string(c.message).empty()) {
+      ASSERT_TRUE(Convert(c.fixture, window));
+      EXPECT_EQ(DocNumbering(TargetTables(database_)), "2147483646/10 next 2147483647");
+      continue;
+    }
+    try {
+      Convert(c.fixture, window);
+      ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+      const std::string message = Cp1251ToUtf8(e.what());
+      EXPECT_EQ(message.substr(0, message.find('\n')), c.message);
+    }
+    EXPECT_EQ(std::count(window.lines.begin(), window.lines.end(), "Преобразование данных успешно завершено"), 0);
+  }
+}
+
 }  // namespace
 }  // namespace ks

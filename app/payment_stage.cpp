@@ -10,6 +10,7 @@
 #include "app/stage_frame.h"
 #include "app/stage_target.h"
 #include "common/codepage.h"
+#include "common/exception.h"
 
 namespace ks {
 namespace {
@@ -42,6 +43,13 @@ void ConversionRun::CopyPayments() {
   const int32_t base = PaymentBase();
   TLegacyTable& source = main_.legacy.tblMain;
   frame.Begin(source);
+  // The payment orders and the counter after them must stay within 32-bit identifiers;
+  // past the largest one they would wrap to negative numbers.
+  const int64_t count = source.RecordCount();
+  if (count > 0 && base + count >= std::numeric_limits<int32_t>::max()) {
+    throw Exception(W("Не хватает идентификаторов для платежных поручений после документа ") +
+                    std::to_string(base));
+  }
   StageTarget docs(frame, main_.cbtDocCommon);
   frame.SetRunningMaximum(base);
 
