@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace ks::xbase {
 namespace {
@@ -38,6 +39,14 @@ void KeyList::PutRecNo(uint8_t* entry, size_t key_len, uint32_t recno) {
   p[1] = uint8_t(recno >> 16);
   p[2] = uint8_t(recno >> 8);
   p[3] = uint8_t(recno);
+}
+
+void KeyList::AppendEntry(Block& block, const uint8_t* entry) {
+  // Blocks reserve room for all their entries: growing by hand beats a range insert.
+  const size_t at = block.data.size();
+  block.data.resize(at + EntrySize());
+  std::memcpy(block.data.data() + at, entry, EntrySize());
+  ++block.count;
 }
 
 void KeyList::SetFence(size_t i) {
@@ -148,9 +157,7 @@ void KeyList::PushBack(const uint8_t* entry) {
     blocks_.push_back(std::move(block));
     fences_.resize(fences_.size() + size);
   }
-  Block& last = *blocks_.back();
-  last.data.insert(last.data.end(), entry, entry + size);
-  ++last.count;
+  AppendEntry(*blocks_.back(), entry);
   ++count_;
   SetFence(blocks_.size() - 1);
 }
@@ -171,9 +178,29 @@ void KeyList::Settle() {
     for (size_t i = 0; i < waiting; ++i) Insert(pending.data() + i * size);
     return;
   }
+  const uint8_t* base = pending.data();
+  // Newcomers often arrive in order already (keys that grow with the record number, or
+  // one key for every record): then there is nothing to sort, and when they also follow
+  // every present entry, nothing to merge.
+  bool in_order = true;
+  for (size_t i = 1; i < waiting && in_order; ++i) in_order = CompareBytes(base + (i - 1) * size, base + i * size, size) < 0;
+  if (in_order && (blocks_.empty() || CompareBytes(fences_.data() + (blocks_.size() - 1) * size, base, size) < 0)) {
+    for (size_t i = 0; i < waiting; ++i) PushBack(base + i * size);
+    return;
+  }
+  std::vector<uint32_t> order(waiting);
+  if (in_order) {
+    std::iota(order.begin(), order.end(), 0u);
+  } else {
+    SortedOrder(base, waiting, order);
+  }
+  MergeSorted(base, waiting, order);
+}
+
+void KeyList::SortedOrder(const uint8_t* base, size_t waiting, std::vector<uint32_t>& order) const {
+  const size_t size = EntrySize();
   // Sort small items: the sixteen bytes after the prefix every newcomer shares (blanks of
   // right-aligned numbers, mostly) as two numbers, and the entry's index for ties.
-  const uint8_t* base = pending.data();
   size_t common = size;
   for (size_t i = 1; i < waiting && common > 0; ++i) {
     size_t n = 0;
@@ -202,9 +229,11 @@ void KeyList::Settle() {
     if (a.low != b.low) return a.low < b.low;
     return CompareBytes(base + size_t(a.index) * size + rest, base + size_t(b.index) * size + rest, size - rest) < 0;
   });
-  std::vector<uint32_t> order(waiting);
   for (size_t i = 0; i < waiting; ++i) order[i] = items[i].index;
-  items = {};
+}
+
+void KeyList::MergeSorted(const uint8_t* base, size_t waiting, const std::vector<uint32_t>& order) {
+  const size_t size = EntrySize();
   // Merge the blocks and the sorted newcomers into fresh blocks, filled to leave room
   // for later single inserts.
   constexpr size_t kFill = kBlockEntries * 7 / 8;
@@ -223,8 +252,7 @@ void KeyList::Settle() {
       fences_.resize(fences_.size() + size);
     }
     Block& last = *blocks_.back();
-    last.data.insert(last.data.end(), entry, entry + size);
-    ++last.count;
+    AppendEntry(last, entry);
     ++count_;
     std::memcpy(previous.data(), entry, size);
     has_previous = true;

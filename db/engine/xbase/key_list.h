@@ -65,6 +65,13 @@ class KeyList {
   size_t SlotIn(const Block& block, const uint8_t* probe, size_t probe_len) const;
   const uint8_t* Entry(const Block& b, size_t slot) const { return b.data.data() + slot * EntrySize(); }
 
+  // Settle's steps: the order of the waiting entries at base, and their merge with the
+  // blocks in that order.
+  void SortedOrder(const uint8_t* base, size_t waiting, std::vector<uint32_t>& order) const;
+  void MergeSorted(const uint8_t* base, size_t waiting, const std::vector<uint32_t>& order);
+
+  // Adds entry at the end of block (its count included).
+  void AppendEntry(Block& block, const uint8_t* entry);
   // Copies fence i into place from block i's last entry.
   void SetFence(size_t i);
 

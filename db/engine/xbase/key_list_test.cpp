@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace ks::xbase {
 namespace {
@@ -56,6 +57,43 @@ TEST(KeyListTest, StaysSortedUnderRandomChanges) {
   } else {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(list.At(p)), 10), *expected);
   }
+}
+
+
+// Every entry of the list in order, as text.
+std::vector<std::string> Contents(const KeyList& list) {
+  std::vector<std::string> out;
+  for (KeyList::Pos p = list.Begin(); !list.IsEnd(p); p = list.Next(p))
+    out.emplace_back(reinterpret_cast<const char*>(list.At(p)), list.EntrySize());
+  return out;
+}
+
+// Deferred entries that arrive in order, after the present ones or among them, with
+// entries already there, and single inserts into the blocks made from them.
+TEST(KeyListTest, OrderedBatchesMergeLikeAnyOther) {
+  KeyList list(6);
+  std::set<std::string> model;
+  auto add = [&](uint32_t key, uint32_t recno) {
+    const std::string e = Entry(key, recno);
+    list.Add(reinterpret_cast<const uint8_t*>(e.data()));
+    model.insert(e);
+  };
+  for (uint32_t r = 1; r <= 3000; ++r) add(7, r);  // one key, growing record numbers
+  list.Settle();
+  for (uint32_t r = 3001; r <= 6000; ++r) add(9, r);  // after everything present
+  list.Settle();
+  for (uint32_t r = 1; r <= 3000; ++r) add(8, r * 2);  // in order, between the two runs
+  list.Settle();
+  for (uint32_t r = 2000; r <= 2200; ++r) add(7, r);  // in order, every one already there
+  list.Settle();
+  EXPECT_EQ(Contents(list), std::vector<std::string>(model.begin(), model.end()));
+  std::mt19937 random(5);
+  for (int i = 0; i < 5000; ++i) {
+    const std::string e = Entry(7 + random() % 3, random() % 7000);
+    EXPECT_EQ(list.Insert(reinterpret_cast<const uint8_t*>(e.data())), model.insert(e).second);
+  }
+  EXPECT_EQ(list.Count(), model.size());
+  EXPECT_EQ(Contents(list), std::vector<std::string>(model.begin(), model.end()));
 }
 
 }  // namespace
