@@ -94,6 +94,39 @@ DateTime DbfToDate(std::string_view s) {
   return date;
 }
 
+namespace {
+
+// The fixed form of value with decimals fraction digits, as std::to_chars writes it, for
+// the usual magnitudes; null when the general formatter is needed. The scaled value is
+// at most 2^40, so the scaling errs by less than 2^-13, and only a value that close to
+// a half could round the other way: those go to the general formatter.
+char* FormatFixedFast(double value, int decimals, char* out) {
+  static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  static constexpr uint64_t kIntScale[] = {1,      10,      100,      1000,      10000,
+                                           100000, 1000000, 10000000, 100000000, 1000000000};
+  if (decimals > 9) return nullptr;
+  const double scaled = std::fabs(value) * kScale[decimals];
+  if (!(scaled < 1e12)) return nullptr;
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < 1e-3) return nullptr;
+  const uint64_t n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  if (std::signbit(value)) *out++ = '-';
+  out = std::to_chars(out, out + 24, n / kIntScale[decimals]).ptr;
+  if (decimals > 0) {
+    *out++ = '.';
+    uint64_t rest = n % kIntScale[decimals];
+    for (int i = decimals - 1; i >= 0; --i) {
+      out[i] = static_cast<char>('0' + rest % 10);
+      rest /= 10;
+    }
+    out += decimals;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string IntToDbf(int32_t value, int width) {
   // Every record of a bulk copy passes here: one string built in place, no temporaries.
   char digits[16];
@@ -109,9 +142,12 @@ std::string FloatToDbf(double value, int width, int decimals) {
   if (!std::isfinite(value)) return RepeatChar('*', width);
   if (decimals < 0) decimals = 0;
   char formatted[512];
-  const auto [end, ec] = std::to_chars(formatted, formatted + sizeof formatted, value,
-                                       std::chars_format::fixed, decimals);
-  if (ec != std::errc()) return RepeatChar('*', width);
+  char* end = FormatFixedFast(value, decimals, formatted);
+  if (end == nullptr) {
+    const auto result = std::to_chars(formatted, formatted + sizeof formatted, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) return RepeatChar('*', width);
+    end = result.ptr;
+  }
 
   // The fixed form is an optional "-", the integer digits and, with decimals, "." and
   // exactly that many fraction digits.

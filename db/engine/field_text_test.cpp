@@ -63,6 +63,15 @@ TEST(NumberText, FloatsInNineteenCharacters) {
   EXPECT_EQ(FloatToDbf(std::numeric_limits<double>::quiet_NaN()), std::string(19, '*'));
   EXPECT_EQ(FloatToDbf(2.5, 6, 2), "  2.50");
   EXPECT_EQ(FloatToDbf(2.5, 4, 0), "   2");  // rounds to even like the formatter
+  // Exact halves round to even, near-halves by their exact binary value, as the general
+  // formatter does, however the number is formatted.
+  EXPECT_EQ(FloatToDbf(0.125, 6, 2), "  0.12");
+  EXPECT_EQ(FloatToDbf(0.375, 6, 2), "  0.38");
+  EXPECT_EQ(FloatToDbf(2.675, 6, 2), "  2.67");  // stored just below 2.675
+  EXPECT_EQ(FloatToDbf(1.0000005), "           1.000001");  // stored just above the half
+  EXPECT_EQ(FloatToDbf(1.0000015), "           1.000001");  // stored just below the half
+  EXPECT_EQ(FloatToDbf(-123456.0000004), "     -123456.000000");
+  EXPECT_EQ(FloatToDbf(12345678.9, 25, 9), "       12345678.900000000");
 }
 
 TEST(NumberText, ReadingFloats) {
