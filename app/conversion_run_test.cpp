@@ -731,5 +731,33 @@ TEST_F(ConversionRunTest, IdentifiersAtTheTopOfTheRangeStopTheRunInsteadOfWrappi
   }
 }
 
+
+TEST_F(ConversionRunTest, RunAfterAFailedOneInTheSameProgramRecreatesTheTablesItLeftOpen) {
+  RecordingWindow fresh_window;
+  ASSERT_TRUE(Convert(SampleDatabase(), fresh_window));
+  const std::string fresh = TargetTables(database_).Dump();
+
+  const std::string database = dir_.Path() + "again/";
+  Converter converter;
+  converter.SetLegacyDirectory(legacy_);
+  converter.TakeDatabasePath(database);
+  // The first press fails in stage 3 and leaves the tables open.
+  LegacyFixture broken = SampleDatabase();
+  broken.country = [](W_& w) {
+    w.SetLong("CountryID", 2147483647);
+    w.Append();
+  };
+  broken.Write(legacy_);
+  RecordingWindow failing;
+  EXPECT_THROW(converter.Run(failing), Exception);
+  // The operator mends the legacy data and presses again.
+  SampleDatabase().Write(legacy_);
+  RecordingWindow second;
+  ASSERT_TRUE(converter.Run(second));
+  EXPECT_EQ(second.questions.size(), 1u);
+  EXPECT_EQ(testing::Joined(second.lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(second.lines))));
+  EXPECT_EQ(TargetTables(database).Dump(), fresh);
+}
+
 }  // namespace
 }  // namespace ks
