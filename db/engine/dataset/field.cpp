@@ -154,7 +154,8 @@ std::string TStringField::AsString() const {
 
 void TStringField::SetAsString(const std::string& value) {
   std::string buffer = value.substr(0, Size());
-  SetData(buffer.c_str());
+  buffer.resize(DataSize(), '\0');  // a field's data is read at its whole size
+  SetData(buffer.data());
 }
 
 int32_t TStringField::AsInteger() const {
