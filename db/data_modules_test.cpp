@@ -94,6 +94,20 @@ TEST_F(DataModulesTest, LinesRowsAreFoundWithoutRegardToCase) {
   main_->cbtDocCommon.Post();
   EXPECT_EQ(main_->cbtDocCommon.FieldByName("UID").AsInteger(), 40);
   EXPECT_EQ(LinesRows()["DOC.DBF"], 41);
+
+  // Letters beyond ASCII fold the way the tag's Upper() folds them.
+  AddLinesRow(W("счёт.dbf"), 300);
+  TCBTableSet accounts;
+  accounts.SetDataBaseName(&main_->dtbKestrel);
+  accounts.SetTableName(W("СЧЁТ.DBF"));
+  accounts.FieldDefs().Add("UID", ftInteger);
+  accounts.CreateTable();
+  accounts.Open();
+  accounts.Append();
+  main_->SetAutoIncBeforePost(accounts);
+  EXPECT_EQ(accounts.FieldByName("UID").AsInteger(), 300);
+  accounts.Cancel();
+  EXPECT_EQ(LinesRows()[W("счёт.dbf")], 301);
 }
 
 TEST_F(DataModulesTest, AFailingAllocationStopsThePost) {
