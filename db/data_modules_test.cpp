@@ -19,9 +19,9 @@ class DataModulesTest : public testing::ModulesTest {
     testing::ModulesTest::SetUp();
     if (HasFatalFailure()) return;
     TdtmDict& d = *dict_;
-    CreateAndOpen({&main_->cbtLines, &main_->cbtDocCommon, &d.cbtFirm, &d.cbtFirmFind, &d.cbtModel,
-                   &d.cbtModelFind, &d.cbtCountry, &d.cbtCountryFind, &d.cbttGroup, &d.cbttGroupFind,
-                   &d.cbtPeople, &d.cbtPeopleFind, &d.cbtCurrExch, &d.cbtCurrExchFind});
+    CreateAndOpen({&main_->cbtLines, &main_->cbtDocCommon, &d.cbtFirm, &d.cbtFirmFind, &d.cbtModel, &d.cbtModelFind,
+                   &d.cbtCountry, &d.cbtCountryFind, &d.cbttGroup, &d.cbttGroupFind, &d.cbtPeople, &d.cbtPeopleFind,
+                   &d.cbtCurrExch, &d.cbtCurrExchFind});
   }
 
   // A LINES row as the run writes it.
@@ -81,11 +81,10 @@ TEST_F(DataModulesTest, LinesRowsAreFoundWithoutRegardToCase) {
   EXPECT_EQ(d.cbtFirm.FieldByName("UID").AsInteger(), 70);
   EXPECT_EQ(PostNamed(d.cbtModel, "Saw"), 500);
   EXPECT_EQ(PostNamed(d.cbtCountry, "Land"), 1000);
-  EXPECT_EQ(LinesRows(), (std::map<std::string, int32_t>{{"COUNTRY.DBF", 1001},
-                                                         {"COUNTRY.DBF_OLD", 9000},
-                                                         {"FIRM.DBF", 71},
-                                                         {"model.dbf", 501},
-                                                         {"VERSION", 7}}));
+  EXPECT_EQ(
+      LinesRows(),
+      (std::map<std::string, int32_t>{
+          {"COUNTRY.DBF", 1001}, {"COUNTRY.DBF_OLD", 9000}, {"FIRM.DBF", 71}, {"model.dbf", 501}, {"VERSION", 7}}));
 
   // The document set of the main module, named "Doc.dbf", against a row in upper case.
   AddLinesRow("DOC.DBF", 40);
@@ -306,8 +305,8 @@ TEST_F(DataModulesTest, DeclaredFieldsOfTheSets) {
     EXPECT_TRUE(d.cbtFirmFind.FieldByName(name).Calculated());
   }
   EXPECT_EQ(d.cbtFirm.FindField("WINN"), nullptr);
-  for (TCBTableSet* set : {&main_->cbtLines, &main_->cbtGoods, &main_->cbtDocCommon, &main_->cbtTmpltDummy,
-                           &d.cbtFirm, &d.cbtCurrExchFind}) {
+  for (TCBTableSet* set : {&main_->cbtLines, &main_->cbtGoods, &main_->cbtDocCommon, &main_->cbtTmpltDummy, &d.cbtFirm,
+                           &d.cbtCurrExchFind}) {
     ASSERT_FALSE(set->Fields().empty());
     EXPECT_EQ(set->Fields().back()->FieldName(), "isLocked") << set->TableName();
     EXPECT_EQ(set->Fields().back()->DataType(), ftBoolean);
@@ -316,16 +315,29 @@ TEST_F(DataModulesTest, DeclaredFieldsOfTheSets) {
   EXPECT_EQ(main_->cbtDocCommon.FieldByName("FCOMPLEX").DataType(), ftMemo);
 
   // The search sets show exactly their labelled fields.
-  const std::map<std::string, std::string> firm_labels = {
-      {"FULLNAME", "Полное_название"}, {"ADDRESS", "Адрес"}, {"RASDEP", "Расчетный_счет"},
-      {"CORDEP", "Корреспондентский_счет"}, {"BANK", "Банк"}, {"INN", "ИНН"}, {"KPP", "КПП"},
-      {"OKONH", "Код_по_ОКОНХ"}, {"OKPO", "Код_по_ОКПО"}, {"BIK", "БИК"}, {"CARGO", "Грузоотправитель"},
-      {"WINN", "Поле_ИНН"}, {"WKPP", "Поле_КПП"}};
-  const std::map<std::string, std::string> people_labels = {
-      {"FSTNAME", "Имя"}, {"SCNDNAME", "Фамилия"}, {"LASTNAME", "Отчество"}, {"FIO", "ФИО"},
-      {"PSPSER", "Паспорт.Серия"}, {"PSPGIVE", "Паспорт.Место_выдачи"}, {"PSPDATE", "Паспорт.Дата_выдачи"},
-      {"PSPNUM", "Паспорт.Номер"}};
-  for (const auto& [set, labels] : {std::pair{&d.cbtFirmFind, firm_labels}, std::pair{&d.cbtPeopleFind, people_labels}}) {
+  const std::map<std::string, std::string> firm_labels = {{"FULLNAME", "Полное_название"},
+                                                          {"ADDRESS", "Адрес"},
+                                                          {"RASDEP", "Расчетный_счет"},
+                                                          {"CORDEP", "Корреспондентский_счет"},
+                                                          {"BANK", "Банк"},
+                                                          {"INN", "ИНН"},
+                                                          {"KPP", "КПП"},
+                                                          {"OKONH", "Код_по_ОКОНХ"},
+                                                          {"OKPO", "Код_по_ОКПО"},
+                                                          {"BIK", "БИК"},
+                                                          {"CARGO", "Грузоотправитель"},
+                                                          {"WINN", "Поле_ИНН"},
+                                                          {"WKPP", "Поле_КПП"}};
+  const std::map<std::string, std::string> people_labels = {{"FSTNAME", "Имя"},
+                                                            {"SCNDNAME", "Фамилия"},
+                                                            {"LASTNAME", "Отчество"},
+                                                            {"FIO", "ФИО"},
+                                                            {"PSPSER", "Паспорт.Серия"},
+                                                            {"PSPGIVE", "Паспорт.Место_выдачи"},
+                                                            {"PSPDATE", "Паспорт.Дата_выдачи"},
+                                                            {"PSPNUM", "Паспорт.Номер"}};
+  for (const auto& [set, labels] :
+       {std::pair{&d.cbtFirmFind, firm_labels}, std::pair{&d.cbtPeopleFind, people_labels}}) {
     size_t visible = 0;
     for (TField* field : set->Fields()) {
       const auto label = labels.find(field->FieldName());

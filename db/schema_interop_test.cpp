@@ -56,7 +56,8 @@ class SchemaInteropTest : public testing::ModulesTest {
   std::string DbfRead(const std::string& body) {
     const std::string script = dir_ + "read.py";
     std::ofstream(script) << "import sys, os\nfrom dbfread import DBF\nd = sys.argv[1]\n" << body;
-    const std::string out = testing::RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " + script + " " + dir_ + " 2>&1");
+    const std::string out =
+        testing::RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " + script + " " + dir_ + " 2>&1");
     fs::remove(script);
     return out;
   }

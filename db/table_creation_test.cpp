@@ -17,8 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> kStoredTables = {"COUNTRY", "CURREXCH", "DOC",    "DUTIES", "FIRM",
-                                                "GOODS",   "LINES",    "MODEL",  "PEOPLE", "TGROUP",
+const std::vector<std::string> kStoredTables = {"COUNTRY", "CURREXCH", "DOC",      "DUTIES", "FIRM",
+                                                "GOODS",   "LINES",    "MODEL",    "PEOPLE", "TGROUP",
                                                 "TMPLT",   "TVOLUME",  "DOCCRATE", "FIRMREP"};
 
 std::string Lower(std::string text) {
@@ -55,8 +55,8 @@ class TableCreationTest : public testing::ModulesTest {
     Tag4Info* info = i4tagInfo(i4open(data, nullptr));
     EXPECT_NE(info, nullptr) << table;
     for (Tag4Info* tag = info; tag != nullptr && tag->name != nullptr; ++tag) {
-      tags.push_back({tag->name, tag->expression, tag->filter ? tag->filter : "", tag->unique != 0,
-                      tag->descending != 0});
+      tags.push_back(
+          {tag->name, tag->expression, tag->filter ? tag->filter : "", tag->unique != 0, tag->descending != 0});
     }
     u4freeDefault(info);
     d4close(data);
@@ -153,8 +153,8 @@ TEST_F(TableCreationTest, ASecondCreationReplacesFilledTablesWithEmptyOnes) {
 // A run that failed leaves the data-module sets open, some in the middle of a change; the
 // next run in the same program must still be able to replace the files.
 TEST_F(TableCreationTest, CreationClosesSetsLeftOpenByAFailedRun) {
-  CreateAndOpen({&main_->cbtLines, &dict_->cbtCountry, &dict_->cbtCountryFind, &dict_->cbtModel,
-                 &main_->cbtTmpltDummy});
+  CreateAndOpen(
+      {&main_->cbtLines, &dict_->cbtCountry, &dict_->cbtCountryFind, &dict_->cbtModel, &main_->cbtTmpltDummy});
   dict_->cbtCountry.Append();
   dict_->cbtCountry.FieldByName("FNAME").SetAsString("Land");
   dict_->cbtCountry.Post();
@@ -165,8 +165,8 @@ TEST_F(TableCreationTest, CreationClosesSetsLeftOpenByAFailedRun) {
 
   CreateAllTables(main_->dtbKestrel, window_);
   EXPECT_TRUE(main_->dtbKestrel.OpenTables().empty());
-  for (TCBTableSet* set : {&main_->cbtLines, &dict_->cbtCountry, &dict_->cbtCountryFind, &dict_->cbtModel,
-                           &main_->cbtTmpltDummy}) {
+  for (TCBTableSet* set :
+       {&main_->cbtLines, &dict_->cbtCountry, &dict_->cbtCountryFind, &dict_->cbtModel, &main_->cbtTmpltDummy}) {
     EXPECT_FALSE(set->Active()) << set->TableName();
   }
 
