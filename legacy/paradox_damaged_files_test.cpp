@@ -14,14 +14,14 @@
 #include "common/exception.h"
 #include "common/file.h"
 #include "legacy/paradox_table.h"
+#include "legacy/testing/shared_dir.h"
 #include "legacy/testing/temp_dir.h"
 
 namespace ks {
 namespace {
 
 std::string SampleDir() {
-  const char* shared = std::getenv("KS_SHARED_DIR");
-  return std::string(shared ? shared : "../../shared") + "/testdata/paradox/";
+  return testing::SharedDir() + "/testdata/paradox/";
 }
 
 std::vector<uint8_t> Load(const std::string& path) {

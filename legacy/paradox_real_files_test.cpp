@@ -17,6 +17,7 @@
 #include "common/exception.h"
 #include "legacy/paradox_table.h"
 #include "legacy/testing/mini_json.h"
+#include "legacy/testing/shared_dir.h"
 #include "legacy/testing/temp_dir.h"
 
 namespace ks {
@@ -25,8 +26,7 @@ namespace {
 using testing::JsonValue;
 
 std::string SampleDir() {
-  const char* shared = std::getenv("KS_SHARED_DIR");
-  return std::string(shared ? shared : "../../shared") + "/testdata/paradox/";
+  return testing::SharedDir() + "/testdata/paradox/";
 }
 
 // Texts of the samples to UTF-8: 866 for the Russian tables, and the Western code pages,
