@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include <cstdint>
 #include <exception>
 
 #include "app/configuration.h"
@@ -98,11 +99,22 @@ void TfrmMain::AddLogLine(const std::string& text) {
   memCopyLog_->repaint();
 }
 
-void TfrmMain::SetProgressMax(int max) { pbrCopyProgress_->setMaximum(max); }
+void TfrmMain::SetProgressMax(int max) {
+  pbrCopyProgress_->setMaximum(max);
+  painted_fill_ = -1;
+}
 
 void TfrmMain::SetProgressPosition(int position) {
   if (pbrCopyProgress_->value() == position) return;
   pbrCopyProgress_->setValue(position);
+  // The run does not return to the event loop, so the bar is painted here; but a stage
+  // moves it once per record, and a repaint costs far more than a record: paint only
+  // when the filled part of the bar grows or shrinks by a pixel.
+  const QProgressBar& bar = *pbrCopyProgress_;
+  const int64_t span = int64_t(bar.maximum()) - bar.minimum();
+  const int fill = span > 0 ? static_cast<int>((int64_t(bar.value()) - bar.minimum()) * bar.width() / span) : 0;
+  if (fill == painted_fill_) return;
+  painted_fill_ = fill;
   pbrCopyProgress_->repaint();
 }
 

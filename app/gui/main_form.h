@@ -55,6 +55,7 @@ class TfrmMain : public QDialog, public IMainWindow {
   bool closing_ = false;
   QPlainTextEdit* memCopyLog_;
   QProgressBar* pbrCopyProgress_;
+  int painted_fill_ = -1;  // filled pixels of the bar when it was last painted
   QPushButton* btnRun_;
   QPushButton* btnExit_;
 };

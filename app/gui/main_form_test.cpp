@@ -115,6 +115,30 @@ TEST_F(MainFormTest, LogKeepsEmptyLinesAndEveryRun) {
   EXPECT_EQ(form_.memCopyLog()->document()->blockCount(), 4);
 }
 
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+TEST_F(MainFormTest, ProgressBarIsPaintedWhenItsFillChangesNotForEveryRecord) {
+  PaintCounter counter;
+  form_.pbrCopyProgress()->installEventFilter(&counter);
+  constexpr int kRecords = 200000;
+  form_.SetProgressPosition(0);
+  form_.SetProgressMax(kRecords);
+  for (int row = 1; row <= kRecords; ++row) form_.SetProgressPosition(row);
+  EXPECT_EQ(form_.pbrCopyProgress()->value(), kRecords);
+  const int width = form_.pbrCopyProgress()->width();
+  EXPECT_GE(counter.paints, width / 2);  // it does move while the stage runs
+  EXPECT_LE(counter.paints, 2 * width + 4);
+  form_.pbrCopyProgress()->removeEventFilter(&counter);
+}
+
 TEST_F(MainFormTest, ConfigurationIsHandedToTheCore) {
   const std::string dir = ::testing::TempDir() + "ks_gui_noini/";
   form_.LoadConfiguration(dir);
