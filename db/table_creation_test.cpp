@@ -222,6 +222,18 @@ TEST_F(TableCreationTest, OpeningReportsAMissingTableAndRebuildsAMissingIndex) {
   OpenTableSet(main_->cbtDocCommon, window_);
   main_->cbtDocCommon.Close();
   EXPECT_EQ(TagsInFile("DOC"), (std::vector<TagInfo>{{"DUMMY", "1", "", false, false}}));
+
+  // Without its memo file the table cannot be opened either.
+  fs::remove(dir_ + "tmplt.fpt");
+  EXPECT_THROW(OpenTableSet(main_->cbtTmpltDummy, window_), ECBOpenTable);
+  EXPECT_FALSE(main_->cbtTmpltDummy.Active());
+  EXPECT_EQ(window_.error_boxes.back(), W("Ошибка открытия таблицы TMPLT.dbf"));
+
+  // Any other failure passes on without a message.
+  std::ofstream(dir_ + "duties.dbf", std::ios::trunc) << "not a table";
+  EXPECT_ANY_THROW(OpenTableSet(dict_->cbtDuties, window_));
+  EXPECT_FALSE(dict_->cbtDuties.Active());
+  EXPECT_EQ(window_.error_boxes.size(), 2u);
 }
 
 TEST_F(TableCreationTest, DatabaseIsEmptyUntilATableIndexOrMemoFileIsThere) {
