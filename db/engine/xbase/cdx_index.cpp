@@ -73,8 +73,9 @@ std::unique_ptr<Tag> Tag::Make(const TagSpec& spec, const std::vector<FieldDef>&
 }
 
 void Tag::MakeKey(const char* record, uint8_t* out) const {
-  const Value v = key_->Evaluate(record);
   const size_t len = keys_.KeyLen();
+  if (key_->Type() == 'C') return key_->EvaluateText(record, out, len);
+  const Value v = key_->Evaluate(record);
   switch (v.type) {
     case 'C': {
       const size_t n = std::min(len, v.text.size());

@@ -68,8 +68,39 @@ std::string JulianToDate(double julian) {
   return buf;
 }
 
+namespace {
+
+// Str of a whole number without decimals, right-aligned in width characters (asterisks
+// when it does not fit); false for values the general formatter must handle.
+bool FormatWholeNumber(double value, int width, char* out) {
+  if (!std::isfinite(value) || std::fabs(value) >= 1e15) return false;
+  const long long n = static_cast<long long>(std::round(value));
+  const bool negative = n < 0;
+  unsigned long long u = negative ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+  char digits[24];
+  int len = 0;
+  do {
+    digits[len++] = char('0' + u % 10);
+    u /= 10;
+  } while (u > 0);
+  if (negative) digits[len++] = '-';
+  if (len > width) {
+    std::memset(out, '*', size_t(width));
+    return true;
+  }
+  std::memset(out, ' ', size_t(width - len));
+  for (int i = 0; i < len; ++i) out[width - 1 - i] = digits[i];
+  return true;
+}
+
+}  // namespace
+
 std::string FormatNumber(double value, int width, int dec) {
   if (width <= 0) return {};
+  if (dec <= 0) {
+    std::string out(size_t(width), ' ');
+    if (FormatWholeNumber(value, width, out.data())) return out;
+  }
   if (dec < 0) dec = 0;
   char buf[400];
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return std::string(width, '*');
@@ -608,6 +639,48 @@ Value Eval(const Node& n, const char* rec) {
   return Value{};
 }
 
+// Writes the text of a text node into out, as Eval's text would read, and returns its
+// length; kNoRoom when more than room bytes would be needed. Key expressions are chains
+// of Str, Upper, Left, Dtos and fields, built here in place instead of in strings.
+constexpr size_t kNoRoom = size_t(-1);
+
+size_t EmitText(const Node& n, const char* rec, char* out, size_t room) {
+  switch (n.op) {
+    case Op::kField:
+      if (n.type != 'C') break;
+      if (size_t(n.field->len) > room) return kNoRoom;
+      std::memcpy(out, rec + n.field->offset, size_t(n.field->len));
+      return size_t(n.field->len);
+    case Op::kStr:
+      if (n.b != 0 || size_t(n.a) > room) break;
+      if (!FormatWholeNumber(Eval(*n.args[0], rec).number, n.a, out)) break;
+      return size_t(n.a);
+    case Op::kUpper: {
+      const size_t len = EmitText(*n.args[0], rec, out, room);
+      if (len == kNoRoom) return kNoRoom;
+      for (size_t i = 0; i < len; ++i) out[i] = UpperCp1251(out[i]);
+      return len;
+    }
+    case Op::kLeft: {
+      const size_t len = EmitText(*n.args[0], rec, out, room);
+      return len == kNoRoom ? kNoRoom : std::min(len, size_t(n.a));
+    }
+    case Op::kAdd: {
+      if (n.type != 'C') break;
+      const size_t left = EmitText(*n.args[0], rec, out, room);
+      if (left == kNoRoom) return kNoRoom;
+      const size_t right = EmitText(*n.args[1], rec, out + left, room - left);
+      return right == kNoRoom ? kNoRoom : left + right;
+    }
+    default:
+      break;
+  }
+  const Value v = Eval(n, rec);
+  if (v.text.size() > room) return kNoRoom;
+  std::memcpy(out, v.text.data(), v.text.size());
+  return v.text.size();
+}
+
 }  // namespace
 
 Expression::~Expression() = default;
@@ -640,6 +713,22 @@ Value Expression::Evaluate(const char* record) const {
   Value v = Eval(*root_, record);
   if (v.type == 'C') PadTo(v.text, root_->len);
   return v;
+}
+
+void Expression::EvaluateText(const char* record, uint8_t* out, size_t out_len) const {
+  char text[1024];
+  size_t n = root_->type == 'C' ? EmitText(*root_, record, text, sizeof text) : kNoRoom;
+  if (n == kNoRoom) {
+    const Value v = Evaluate(record);
+    n = std::min(out_len, v.text.size());
+    std::memcpy(out, v.text.data(), n);
+    std::memset(out + n, ' ', out_len - n);
+    return;
+  }
+  // As Evaluate: padded or cut to the expression's width; then to out_len.
+  n = std::min({n, size_t(root_->len), out_len});
+  std::memcpy(out, text, n);
+  std::memset(out + n, ' ', out_len - n);
 }
 
 }  // namespace ks::xbase

@@ -3,6 +3,8 @@
 // record image. Types: C (text), N (number), D (date, held as a Julian day number, 0 for a
 // blank date) and L (logical).
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,6 +38,10 @@ class Expression {
 
   // record: the record image (deletion flag first) of the fields given to Parse.
   Value Evaluate(const char* record) const;
+  // The text Evaluate gives, cut or blank-padded to out_len bytes, built without strings
+  // for the usual key shapes (any expression is accepted; a non-text one reads as its
+  // Value's text, which is empty).
+  void EvaluateText(const char* record, uint8_t* out, size_t out_len) const;
 
  private:
   Expression() = default;

@@ -119,5 +119,39 @@ TEST(DateAndNumberText, RoundTrips) {
   EXPECT_EQ(ParseNumber("   ", 3), 0);
 }
 
+// Keys built in place read exactly as the evaluated text cut or padded to the key width,
+// for the key shapes of the schema and for the shapes that take the general way.
+TEST_F(ExpressionTest, KeyTextBuiltInPlaceMatchesEvaluation) {
+  const char* expressions[] = {
+      "Str(UID, 10)", "Upper(FNAME)+Str(UID, 10)", "Str(UID, 10)+Upper(Left(FNAME, 4))+DTOS(fDate)+Str(UID, 10)",
+      "Str(UID, 3)", "Str(PRICE, 12, 2)", "Str(PRICE)", "FNAME", "Left(FNAME, 20)", "Trim(FNAME)+Str(UID, 5)",
+      "IIF(FSELF, FNAME, Upper(FNAME))", "DTOS(fDate)", "UID", "FSELF", "Right(FNAME, 3)+Lower(FNAME)"};
+  const char* uids[] = {"42", "", "-7", "12345", "99999999999", "1.5", "-0", "abc"};
+  const char* names[] = {"", "ёлка ab", "ZZZZZZZZZZ", "a"};
+  const char* dates[] = {"20240229", "", "20230231", "00000000"};
+  for (const char* text : expressions) {
+    std::string error;
+    auto expr = Expression::Parse(text, fields_, &error);
+    ASSERT_NE(expr, nullptr) << text << ": " << error;
+    for (const char* uid : uids) {
+      for (size_t i = 0; i < 4; ++i) {
+        Set("UID", uid, true);
+        Set("FNAME", W(names[i]));
+        Set("fDate", dates[i]);
+        Set("FSELF", i % 2 ? "T" : "F");
+        Set("PRICE", uid, true);
+        const Value v = expr->Evaluate(record_.data());
+        for (size_t width : {size_t(1), size_t(8), size_t(10), size_t(40), size_t(120)}) {
+          std::string expected = v.type == 'C' ? v.text : std::string();
+          expected.resize(width, ' ');
+          std::string key(width, '#');
+          expr->EvaluateText(record_.data(), reinterpret_cast<uint8_t*>(key.data()), width);
+          EXPECT_EQ(key, expected) << text << " uid=" << uid << " width=" << width;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ks::xbase
