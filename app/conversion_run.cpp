@@ -183,7 +183,23 @@ void ConversionRun::WriteVersion() {
   lines.Post();
 }
 
+void ConversionRun::FlushTargetTables() {
+  // The engine holds appended records and index pages back until a flush; closing a table
+  // does not report a write that fails then, so every table is flushed first and a
+  // failure stops the run instead of passing for success.
+  for (TCBTable* table : main_.dtbKestrel.OpenTables()) {
+    Data4* data = table->DataHandle();
+    if (data == nullptr) continue;
+    const int rc = d4flush(data);
+    if (rc < 0) {
+      throw Exception(W("Не удалось записать таблицу ") + table->FileName() + " (" + W("Ошибка ") +
+                      std::to_string(rc) + ").");
+    }
+  }
+}
+
 void ConversionRun::CloseAllTables() {
+  if (!context_.dry) FlushTargetTables();
   main_.CloseDataSets();
   dict_.CloseDataSets();
 }

@@ -33,6 +33,7 @@ class ConversionRun {
   void PrepareDatabase();
   void SetNextUID(TCBTableSet& set, int32_t maximum);
   void WriteVersion();
+  void FlushTargetTables();
   void CloseAllTables();
   void DeleteIndexes();
 

@@ -1,0 +1,182 @@
+// ksconvert-cli on troubled data and failing machines: warnings after the log, the JSON
+// report, the dry check, the lock files of the legacy engine, and the exit codes and
+// messages of runs that fail.
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/testing/conversion_fixture.h"
+#include "common/codepage.h"
+#include "legacy/testing/mini_json.h"
+#include "legacy/testing/temp_dir.h"
+
+namespace ks {
+namespace {
+
+using testing::LegacyFixture;
+using W_ = ParadoxTableWriter;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The program in the build tree, beside the folder of this test.
+std::string CliPath() {
+  if (const char* binary_dir = std::getenv("KS_BINARY_DIR")) return std::string(binary_dir) + "/app/cli/ksconvert-cli";
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string path(self, n > 0 ? n : 0);
+  return path.substr(0, path.rfind('/') + 1) + "cli/ksconvert-cli";
+}
+
+struct CliResult {
+  int exit_code = -1;
+  std::string out, err;
+};
+
+LegacyFixture Troubled(int goods_lines = 300) {
+  LegacyFixture f;
+  f.model = [](W_& w) {
+    w.SetLong("ModelID", 1);
+    w.SetText("numdeclar", std::string(35, 'D'));
+    w.Append();
+  };
+  f.document = [](W_& w) {
+    w.SetLong("DocumentID", 10);
+    w.SetLong("TypeDoc", 3);
+    w.Append();
+  };
+  f.fullstorage = [goods_lines](W_& w) {
+    for (int i = 0; i < goods_lines; ++i) {
+      w.SetLong("DocID", 10);
+      w.SetNumber("Price", 5e12);
+      w.SetText("numdeclar", std::string(40, 'N'));
+      w.Append();
+    }
+  };
+  return f;
+}
+
+class CliReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    legacy_ = dir_.Path() + "legacy/";
+    database_ = dir_.Path() + "db/";
+    std::filesystem::create_directories(legacy_);
+    Troubled().Write(legacy_);
+    std::ofstream(dir_.Path() + "ks.ini") << "[PATH]\nDATABASE=" << database_ << "\n";
+  }
+
+  CliResult Run(const std::string& args) const {
+    const std::string out = dir_.Path() + "stdout", err = dir_.Path() + "stderr";
+    const std::string command = "'" + CliPath() + "' --config '" + dir_.Path() + "ks.ini' --legacy '" + legacy_ +
+                                "' " + args + " </dev/null >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    CliResult result;
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadAll(out);
+    result.err = ReadAll(err);
+    return result;
+  }
+
+  testing::TempDir dir_;
+  std::string legacy_;
+  std::string database_;
+};
+
+constexpr char kWarnings[] =
+    "warning: MODEL.GTD: 1 text(s) longer than the field (30 characters) cut to its width\n"
+    "warning: GOODS.PRICE: 300 number(s) too wide for the field (19 characters) stored as asterisks, which read "
+    "back as no value\n"
+    "warning: GOODS.GTD: 300 text(s) longer than the field (30 characters) cut to its width\n"
+    "warning: FULLSTORAGE -> GOODS: 300 goods line(s) belong to a document of a type that is not converted (10)\n";
+
+TEST_F(CliReportTest, RunWarnsAfterTheLogAndWritesTheReport) {
+  const CliResult r = Run("--yes --report '" + dir_.Path() + "report.json'");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, kWarnings);
+  EXPECT_NE(r.out.find("Преобразование данных успешно завершено\n---\n\n"), std::string::npos);
+  EXPECT_EQ(r.out.find("warning"), std::string::npos);  // the log stays as it is
+
+  const testing::JsonValue json = testing::ReadJsonFile(dir_.Path() + "report.json");
+  EXPECT_EQ(json["mode"].text, "run");
+  EXPECT_TRUE(json["completed"].boolean);
+  EXPECT_EQ(json["stages"].items[10]["read"].number, 300);
+  EXPECT_EQ(json["stages"].items[10]["written"].number, 300);
+  EXPECT_EQ(json["value_losses"].items.size(), 3u);
+  EXPECT_EQ(json["orphan_goods_lines"]["document_skipped"]["count"].number, 300);
+}
+
+TEST_F(CliReportTest, CheckPrintsTheSameAndCreatesNothing) {
+  const CliResult r = Run("--check --report '" + dir_.Path() + "check.json'");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, kWarnings);
+  EXPECT_NE(r.out.find("stage 11 FULLSTORAGE -> GOODS.DBF: read 300, skipped 0, to write 300\n"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("Начало"), std::string::npos);  // no log of a conversion that did not happen
+  EXPECT_FALSE(std::filesystem::exists(database_));
+  EXPECT_EQ(testing::ReadJsonFile(dir_.Path() + "check.json")["mode"].text, "check");
+}
+
+TEST_F(CliReportTest, LegacyLockFilesAreWarnedAboutBeforeConverting) {
+  std::ofstream(legacy_ + "pdoxusrs.lck") << "";
+  std::ofstream(legacy_ + "PARADOX.LCK") << "";
+  for (const char* args : {"--check", "--yes"}) {
+    SCOPED_TRACE(args);
+    const CliResult r = Run(args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err.rfind("ksconvert-cli: warning: the legacy directory " + legacy_ +
+                              " holds lock files of the legacy database engine (PARADOX.LCK, pdoxusrs.lck)",
+                          0),
+              0u)
+        << r.err;
+  }
+}
+
+TEST_F(CliReportTest, FailuresExitWithTheirMessageAndAReportThatSaysSo) {
+  std::filesystem::remove(legacy_ + "FULLSTORAGE.DB");
+  const CliResult missing = Run("--yes --report '" + dir_.Path() + "failed.json'");
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_NE(missing.err.find("FULLSTORAGE"), std::string::npos) << missing.err;
+  EXPECT_EQ(missing.out.find("успешно завершено\n---\n\nУдаление"), std::string::npos);
+  const testing::JsonValue json = testing::ReadJsonFile(dir_.Path() + "failed.json");
+  EXPECT_FALSE(json["completed"].boolean);
+  EXPECT_NE(json["error"].text.find("FULLSTORAGE"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(database_));
+
+  const CliResult checked = Run("--check");
+  EXPECT_EQ(checked.exit_code, 1);
+  EXPECT_NE(checked.err.find("FULLSTORAGE"), std::string::npos);
+
+  const CliResult unwritable_report = Run("--check --report '" + dir_.Path() + "no/such/dir/r.json'");
+  EXPECT_EQ(unwritable_report.exit_code, 1);
+  EXPECT_NE(unwritable_report.err.find("cannot write the report"), std::string::npos);
+}
+
+// A real small file system that fills up during the goods lines (needs the right to mount).
+TEST_F(CliReportTest, DiskThatFillsUpDuringARun) {
+  const std::string mount_point = dir_.Path() + "small/";
+  std::filesystem::create_directories(mount_point);
+  if (::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=200k") != 0) {
+    GTEST_SKIP() << "cannot mount a small file system here";
+  }
+  std::ofstream(dir_.Path() + "ks.ini") << "[PATH]\nDATABASE=" << mount_point << "db/\n";
+  Troubled(4000).Write(legacy_);
+  const CliResult r = Run("--yes");
+  ::umount(mount_point.c_str());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("На диске с каталогом " + mount_point + "db/ не осталось свободного места."), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("Преобразование прервано"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("Преобразование данных успешно завершено"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ks

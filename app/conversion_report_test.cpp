@@ -1,0 +1,212 @@
+// What a run reports besides its log: counts per stage, values that cannot be stored as
+// they are, repeated identifiers, goods lines without their document; the dry check that
+// finds the same and touches nothing; the report as JSON.
+
+#include "app/conversion_report.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/converter.h"
+#include "app/stage_target.h"
+#include "app/testing/conversion_fixture.h"
+#include "common/codepage.h"
+#include "legacy/testing/mini_json.h"
+#include "legacy/testing/temp_dir.h"
+
+namespace ks {
+namespace {
+
+using testing::LegacyFixture;
+using testing::RecordingWindow;
+using W_ = ParadoxTableWriter;
+
+// A legacy database with one of every trouble the report knows.
+LegacyFixture TroubledDatabase() {
+  LegacyFixture f;
+  f.group = [](W_& w) {
+    for (const int32_t id : {0, 7, 7, 8}) {  // 0 is skipped, 7 comes twice
+      w.SetLong("GroupID", id);
+      w.SetText("GroupName", "g");
+      w.Append();
+    }
+  };
+  f.model = [](W_& w) {
+    w.SetLong("ModelID", 1);
+    w.SetText("numdeclar", std::string(35, 'D'));  // GTD holds 30
+    w.Append();
+    w.SetLong("ModelID", 2);
+    w.SetText("numdeclar", std::string(30, 'D') + "     ");  // only blanks past the width: no loss
+    w.Append();
+  };
+  f.document = [](W_& w) {
+    w.SetLong("DocumentID", 10);
+    w.SetLong("TypeDoc", 1);
+    w.SetText("Note", W("Договор «Север»"));  // the quotes have no 866 counterpart
+    w.Append();
+    w.SetLong("DocumentID", 11);
+    w.SetLong("TypeDoc", 3);  // not converted
+    w.Append();
+    w.SetLong("DocumentID", 12);
+    w.SetLong("TypeDoc", 4);
+    w.SetMemo("MemoPok", W("Примечание без потерь №5"));
+    w.Append();
+  };
+  f.fullstorage = [](W_& w) {
+    w.SetLong("DocID", 10);
+    w.SetNumber("Price", 1e13);  // wider than 12 integer digits
+    w.Append();
+    w.SetLong("DocID", 11);  // document of type 3
+    w.SetNumber("Price", -99999999999.0);  // still fits with its sign
+    w.Append();
+    w.SetLong("DocID", 99);  // no such document
+    w.SetNumber("Price", -1e11);            // one digit too many with its sign
+    w.Append();
+  };
+  return f;
+}
+
+class ConversionReportTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { testing::LoadMetadataOnce(); }
+
+  void SetUp() override {
+    legacy_ = dir_.Path() + "legacy/";
+    database_ = dir_.Path() + "db/";
+    std::filesystem::create_directories(legacy_);
+    TroubledDatabase().Write(legacy_);
+    converter_.SetLegacyDirectory(legacy_);
+    converter_.TakeDatabasePath(database_);
+  }
+
+  testing::TempDir dir_;
+  std::string legacy_;
+  std::string database_;
+  Converter converter_;
+};
+
+std::string Losses(const ConversionReport& report) {
+  std::string text;
+  for (const ValueLossCount& e : report.ValueLosses()) {
+    text += e.table + "." + e.field + " " + ValueLossName(e.loss) + " " + std::to_string(e.count) + "; ";
+  }
+  return text;
+}
+
+constexpr char kExpectedLosses[] =
+    "MODEL.GTD text_cut 1; DOC.FCOMPLEX missing_in_cp866 1; GOODS.PRICE number_overflow 2; ";
+
+TEST_F(ConversionReportTest, RunCountsWhatItCouldNotStoreAndKeepsTheLogAsItIs) {
+  RecordingWindow window;
+  ASSERT_TRUE(converter_.Run(window));
+  EXPECT_EQ(testing::Joined(window.lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(window.lines))));
+
+  const ConversionReport& report = converter_.Report();
+  EXPECT_TRUE(report.Completed());
+  EXPECT_FALSE(report.Dry());
+  EXPECT_EQ(Losses(report), kExpectedLosses);
+
+  ASSERT_EQ(report.Stages().size(), 11u);
+  const StageCounts& groups = report.Stages()[1];
+  EXPECT_EQ(groups.source, "Group");
+  EXPECT_EQ(groups.target, "tGroup.DBF");
+  EXPECT_EQ(groups.read, 4);
+  EXPECT_EQ(groups.written, 3);
+  ASSERT_EQ(groups.skipped.size(), 1u);
+  EXPECT_EQ(groups.skipped[0].second, 1);
+  EXPECT_EQ(groups.duplicates.count, 1);
+  EXPECT_EQ(groups.duplicates.identifiers, std::set<int32_t>{7});
+
+  const StageCounts& documents = report.Stages()[8];
+  EXPECT_EQ(documents.read, 3);
+  EXPECT_EQ(documents.written, 2);
+  EXPECT_EQ(documents.SkippedTotal(), 1);
+  EXPECT_EQ(report.Stages()[0].written, 3);  // the duties
+  EXPECT_EQ(report.Stages()[10].written, 3);
+
+  EXPECT_EQ(report.LinesWithoutDocument().identifiers, std::set<int32_t>{99});
+  EXPECT_EQ(report.LinesOfSkippedDocument().identifiers, std::set<int32_t>{11});
+
+  const std::vector<std::string> warnings = report.WarningLines();
+  ASSERT_EQ(warnings.size(), 6u);
+  EXPECT_EQ(warnings[0], "warning: MODEL.GTD: 1 text(s) longer than the field (30 characters) cut to its width");
+  EXPECT_NE(warnings[3].find("Group -> tGroup.DBF: 1 record(s) repeat an identifier already written (7)"),
+            std::string::npos)
+      << warnings[3];
+}
+
+TEST_F(ConversionReportTest, CheckFindsTheSameAndTouchesNothing) {
+  RecordingWindow window;
+  converter_.Check(window);
+  EXPECT_FALSE(std::filesystem::exists(database_));
+  EXPECT_TRUE(window.lines.empty());
+  EXPECT_TRUE(window.questions.empty());
+  const ConversionReport& checked = converter_.Report();
+  EXPECT_TRUE(checked.Dry());
+  EXPECT_EQ(Losses(checked), kExpectedLosses);
+  const std::vector<std::string> check_counts = checked.CountLines();
+  ASSERT_EQ(check_counts.size(), 11u);
+  EXPECT_EQ(check_counts[8], "stage 9 Document -> Doc.dbf: read 3, skipped 1 (TypeDoc 3 (not converted): 1), to write 2");
+
+  // A database directory that already holds files is left exactly as it was.
+  RecordingWindow run;
+  ASSERT_TRUE(converter_.Run(run));
+  const std::string before = testing::DirectorySnapshot(database_);
+  const std::vector<std::string> run_warnings = converter_.Report().WarningLines();
+  RecordingWindow again;
+  converter_.Check(again);
+  EXPECT_EQ(testing::DirectorySnapshot(database_), before);
+  EXPECT_EQ(converter_.Report().WarningLines(), run_warnings);
+}
+
+TEST_F(ConversionReportTest, JsonReadsBackWithEveryCount) {
+  RecordingWindow window;
+  ASSERT_TRUE(converter_.Run(window));
+  const testing::JsonValue json = testing::ParseJson(converter_.Report().ToJson());
+  EXPECT_EQ(json["mode"].text, "run");
+  EXPECT_TRUE(json["completed"].boolean);
+  EXPECT_TRUE(json["error"].IsNull());
+  const testing::JsonValue& stages = json["stages"];
+  ASSERT_EQ(stages.items.size(), 11u);
+  EXPECT_TRUE(stages.items[0]["source"].IsNull());
+  EXPECT_EQ(stages.items[1]["source"].text, "Group");
+  EXPECT_EQ(stages.items[1]["read"].number, 4);
+  EXPECT_EQ(stages.items[1]["skipped"].number, 1);
+  EXPECT_EQ(stages.items[1]["skipped_by_reason"].items[0]["reason"].text, "GroupID 0 (no group)");
+  EXPECT_EQ(stages.items[1]["written"].number, 3);
+  EXPECT_EQ(stages.items[1]["duplicate_identifiers"]["identifiers"].items[0].number, 7);
+  const testing::JsonValue& losses = json["value_losses"];
+  ASSERT_EQ(losses.items.size(), 3u);
+  EXPECT_EQ(losses.items[2]["table"].text, "GOODS");
+  EXPECT_EQ(losses.items[2]["field"].text, "PRICE");
+  EXPECT_EQ(losses.items[2]["loss"].text, "number_overflow");
+  EXPECT_EQ(losses.items[2]["count"].number, 2);
+  EXPECT_EQ(json["orphan_goods_lines"]["document_missing"]["identifiers"].items[0].number, 99);
+  EXPECT_EQ(json["orphan_goods_lines"]["document_skipped"]["count"].number, 1);
+}
+
+TEST(ConversionReportJson, ErrorsAndNamesAreEscapedAsUtf8) {
+  ConversionReport report;
+  report.Reset(true);
+  report.SetError(W("Ошибка \"чтения\"\nтаблицы"));
+  report.SetLegacyLockFiles({"PDOXUSRS.LCK"});
+  const testing::JsonValue json = testing::ParseJson(report.ToJson());
+  EXPECT_EQ(json["mode"].text, "check");
+  EXPECT_FALSE(json["completed"].boolean);
+  EXPECT_EQ(json["error"].text, "Ошибка \"чтения\"\nтаблицы");
+  EXPECT_EQ(json["legacy_lock_files"].items[0].text, "PDOXUSRS.LCK");
+}
+
+TEST(ValueChecks, OnlyCharactersThatCodePage866LacksCount) {
+  EXPECT_FALSE(MissingIn866(static_cast<unsigned char>(W("я")[0])));
+  EXPECT_FALSE(MissingIn866(static_cast<unsigned char>(W("Ё")[0])));
+  EXPECT_FALSE(MissingIn866(static_cast<unsigned char>(W("№")[0])));
+  EXPECT_TRUE(MissingIn866(static_cast<unsigned char>(W("«")[0])));
+  EXPECT_TRUE(MissingIn866(static_cast<unsigned char>(W("—")[0])));
+  EXPECT_FALSE(MissingIn866('?'));
+  EXPECT_FALSE(MissingIn866(1));  // the stand-in for a line break inside a property
+}
+
+}  // namespace
+}  // namespace ks
