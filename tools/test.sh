@@ -1,8 +1,24 @@
 #!/usr/bin/env bash
-# Runs the whole suite on the build made by tools/setup.sh: every ctest case, then each
-# fuzz target for a short bounded time on its committed corpus.
+# Runs the whole suite on the build made by tools/setup.sh: every ctest case, then the same
+# cases once more under AddressSanitizer and UndefinedBehaviorSanitizer (a second build in
+# build-asan; KS_SANITIZE=0 leaves it out), then each fuzz target for a short bounded time
+# on its committed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
 (cd build && ctest --output-on-failure -j"$(nproc)" --timeout 300)
+
+if [ "${KS_SANITIZE:-1}" != 0 ]; then
+  # Any finding fails its test: a leak, an invalid access or undefined behaviour.
+  export ASAN_OPTIONS=detect_leaks=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKS_SANITIZE=ON >/dev/null
+  if ! cmake --build build-asan -j"$(nproc)" >build-asan/build.log 2>&1; then
+    tail -60 build-asan/build.log
+    echo "sanitizer build failed (whole log in build-asan/build.log)" >&2
+    exit 1
+  fi
+  (cd build-asan && ctest --output-on-failure -j"$(nproc)" --timeout 600)
+fi
+
 bash tools/fuzz.sh "${FUZZ_SECONDS:-20}"
