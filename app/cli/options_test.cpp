@@ -16,12 +16,24 @@ TEST(CliOptions, ParsesEveryOption) {
   EXPECT_FALSE(o->help);
 }
 
+TEST(CliOptions, CheckAndReport) {
+  std::string error;
+  auto o = ParseCliOptions({"--check", "--report", "/tmp/r.json"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_TRUE(o->check);
+  EXPECT_EQ(o->report, "/tmp/r.json");
+  EXPECT_FALSE(ParseCliOptions({"--check", "--report"}, error));
+  EXPECT_EQ(error, "--report needs a value");
+}
+
 TEST(CliOptions, NoArgumentsMeansDefaults) {
   std::string error;
   auto o = ParseCliOptions({}, error);
   ASSERT_TRUE(o);
   EXPECT_TRUE(o->config.empty());
   EXPECT_FALSE(o->yes);
+  EXPECT_FALSE(o->check);
+  EXPECT_TRUE(o->report.empty());
 }
 
 TEST(CliOptions, UsageErrors) {
