@@ -25,10 +25,8 @@ std::string BareTableName(const std::string& table_file) {
 
 bool IsFloatType(TFieldType type) { return type == ftFloat; }
 
-}  // namespace
-
-bool MissingIn866(unsigned char byte) {
-  // A byte survives when the way to 866 and back gives it again.
+// The bytes that do not survive the way to 866 and back.
+const std::array<bool, 256>& MissingIn866Table() {
   static const std::array<bool, 256> kMissing = [] {
     std::array<bool, 256> missing{};
     for (int b = 0; b < 256; ++b) {
@@ -37,8 +35,12 @@ bool MissingIn866(unsigned char byte) {
     }
     return missing;
   }();
-  return kMissing[byte];
+  return kMissing;
 }
+
+}  // namespace
+
+bool MissingIn866(unsigned char byte) { return MissingIn866Table()[byte]; }
 
 // --- TargetField
 
@@ -62,8 +64,9 @@ void TargetField::CheckText(const std::string& value) {
 }
 
 void TargetField::CheckMemo(const std::string& value) {
+  const std::array<bool, 256>& missing = MissingIn866Table();
   for (const char c : value) {
-    if (static_cast<unsigned char>(c) >= 0x80 && MissingIn866(static_cast<unsigned char>(c))) {
+    if (missing[static_cast<unsigned char>(c)]) {
       ++*losses_;
       return;
     }
