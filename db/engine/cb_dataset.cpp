@@ -565,18 +565,30 @@ void TCBDataSet::SetFieldData(TField& field, const void* source) {
     auto require = [&](bool ok, const char* what) {
       if (!ok) throw Exception(node.Name + what);
     };
+    // Texts, integers and numbers, set for every field of every record of a bulk copy,
+    // are written straight into the record image.
+    char* const image = buffer + node.Offset;
     switch (field.DataType()) {
       case ftString:
         require(type == 'C', " is not a character field.");
-        if (source != nullptr) text = PadRight(static_cast<const char*>(source), node.Length);
+        if (source != nullptr) {
+          const size_t n = strnlen(static_cast<const char*>(source), static_cast<size_t>(node.Length));
+          std::memcpy(image, source, n);
+          std::memset(image + n, ' ', static_cast<size_t>(node.Length) - n);
+          copy = false;
+        }
         break;
       case ftInteger:
         require(type == 'I' || type == 'N', " is not a numeric field.");
         if (source != nullptr) {
           int32_t value = 0;
           std::memcpy(&value, source, 4);
-          text = node.Decimals > 0 ? FloatToDbf(value, node.Length, node.Decimals)
-                                   : IntToDbf(value, node.Length);
+          if (node.Decimals > 0) {
+            FloatToDbf(value, node.Length, node.Decimals, image);
+          } else {
+            IntToDbf(value, node.Length, image);
+          }
+          copy = false;
         }
         break;
       case ftBoolean:
@@ -594,7 +606,8 @@ void TCBDataSet::SetFieldData(TField& field, const void* source) {
         if (source != nullptr) {
           double value = 0;
           std::memcpy(&value, source, 8);
-          text = FloatToDbf(value, node.Length, node.Decimals);
+          FloatToDbf(value, node.Length, node.Decimals, image);
+          copy = false;
         }
         break;
       case ftDate:

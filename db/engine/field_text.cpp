@@ -127,25 +127,35 @@ char* FormatFixedFast(double value, int decimals, char* out) {
 
 }  // namespace
 
-std::string IntToDbf(int32_t value, int width) {
-  // Every record of a bulk copy passes here: one string built in place, no temporaries.
+void IntToDbf(int32_t value, int width, char* out) {
+  if (width <= 0) return;
   char digits[16];
   const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
   const int length = static_cast<int>(end - digits);
-  if (ec != std::errc() || length > width) return RepeatChar('*', width);
-  std::string text(static_cast<size_t>(width), ' ');
-  std::memcpy(text.data() + (width - length), digits, static_cast<size_t>(length));
+  if (ec != std::errc() || length > width) {
+    std::memset(out, '*', static_cast<size_t>(width));
+    return;
+  }
+  std::memset(out, ' ', static_cast<size_t>(width - length));
+  std::memcpy(out + (width - length), digits, static_cast<size_t>(length));
+}
+
+std::string IntToDbf(int32_t value, int width) {
+  std::string text(static_cast<size_t>(std::max(width, 0)), ' ');
+  IntToDbf(value, width, text.data());
   return text;
 }
 
-std::string FloatToDbf(double value, int width, int decimals) {
-  if (!std::isfinite(value)) return RepeatChar('*', width);
+void FloatToDbf(double value, int width, int decimals, char* out) {
+  if (width <= 0) return;
+  const auto overflow = [&] { std::memset(out, '*', static_cast<size_t>(width)); };
+  if (!std::isfinite(value)) return overflow();
   if (decimals < 0) decimals = 0;
   char formatted[512];
   char* end = FormatFixedFast(value, decimals, formatted);
   if (end == nullptr) {
     const auto result = std::to_chars(formatted, formatted + sizeof formatted, value, std::chars_format::fixed, decimals);
-    if (result.ec != std::errc()) return RepeatChar('*', width);
+    if (result.ec != std::errc()) return overflow();
     end = result.ptr;
   }
 
@@ -162,18 +172,22 @@ std::string FloatToDbf(double value, int width, int decimals) {
 
   const int integer_width = decimals > 0 ? width - decimals - 1 : width;
   const int integer_length = static_cast<int>(integer.size()) + (negative ? 1 : 0);
-  if (integer_length > integer_width) return RepeatChar('*', width);
-  const int fraction_width = decimals > 0 ? decimals + 1 : 0;
-  std::string text(static_cast<size_t>(integer_width + fraction_width), ' ');
-  char* out = text.data() + (integer_width - integer_length);
-  if (negative) *out++ = '-';
-  std::memcpy(out, integer.data(), integer.size());
+  if (integer_length > integer_width) return overflow();
+  std::memset(out, ' ', static_cast<size_t>(integer_width - integer_length));
+  char* at = out + (integer_width - integer_length);
+  if (negative) *at++ = '-';
+  std::memcpy(at, integer.data(), integer.size());
   if (decimals > 0) {
-    char* tail = text.data() + integer_width;
+    char* tail = out + integer_width;
     *tail++ = '.';
     std::memset(tail, '0', static_cast<size_t>(decimals));
     std::memcpy(tail, fraction.data(), std::min(fraction.size(), static_cast<size_t>(decimals)));
   }
+}
+
+std::string FloatToDbf(double value, int width, int decimals) {
+  std::string text(static_cast<size_t>(std::max(width, 0)), ' ');
+  FloatToDbf(value, width, decimals, text.data());
   return text;
 }
 

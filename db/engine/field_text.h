@@ -33,6 +33,9 @@ std::string IntToDbf(int32_t value, int width = 11);
 // width characters with decimals fraction digits and "." as the point; a value that does
 // not fit (or is not a number) becomes the overflow mark.
 std::string FloatToDbf(double value, int width = 19, int decimals = 6);
+// The same texts written straight into a record image: exactly width bytes at out.
+void IntToDbf(int32_t value, int width, char* out);
+void FloatToDbf(double value, int width, int decimals, char* out);
 double DbfToFloat(std::string_view s);  // 0 when unreadable
 // True for a field text made only of asterisks: a number that did not fit its field.
 bool IsOverflowMark(std::string_view s);
