@@ -85,9 +85,31 @@ class TreeWriter {
     return offset;
   }
 
+  // Trailing pad bytes of a key; keys are long and mostly padding, so eight at a time.
   int Trail(const uint8_t* key) const {
+    size_t n = 0;
+    const uint64_t pads = 0x0101010101010101ull * pad_;
+    while (n + 8 <= key_len_) {
+      uint64_t word;
+      std::memcpy(&word, key + key_len_ - n - 8, 8);
+      if (word != pads) break;
+      n += 8;
+    }
+    while (n < key_len_ && key[key_len_ - 1 - n] == pad_) ++n;
+    return int(n);
+  }
+
+  // Leading bytes two keys share, at most limit.
+  static int Shared(const uint8_t* a, const uint8_t* b, int limit) {
     int n = 0;
-    while (n < int(key_len_) && key[key_len_ - 1 - n] == pad_) ++n;
+    while (n + 8 <= limit) {
+      uint64_t x, y;
+      std::memcpy(&x, a + n, 8);
+      std::memcpy(&y, b + n, 8);
+      if (x != y) return n + __builtin_ctzll(x ^ y) / 8;  // the first differing byte (little-endian load)
+      n += 8;
+    }
+    while (n < limit && a[n] == b[n]) ++n;
     return n;
   }
 
@@ -141,7 +163,7 @@ class TreeWriter {
         int dup = 0;
         if (previous) {
           const int limit = int(key_len_) - std::max(trail, previous_trail);
-          while (dup < limit && entry[dup] == previous[dup]) ++dup;
+          dup = Shared(entry, previous, limit);
         }
         const size_t fresh = key_len_ - dup - trail;
         const uint32_t new_max = std::max(max_recno, recno);
