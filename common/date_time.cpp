@@ -34,6 +34,8 @@ bool TryEncodeDate(int year, int month, int day, DateTime& out) {
 }
 
 int32_t DateToOrdinal(DateTime date) {
+  // A value no day count reaches (not a number, or far past any calendar) has no day.
+  if (!(std::fabs(date.value) < 1e9)) return 0;
   return static_cast<int32_t>(std::floor(date.value)) + kDelphiEpochOrdinal;
 }
 

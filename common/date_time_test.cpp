@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace ks {
 namespace {
 
@@ -42,6 +44,13 @@ TEST(DateTime, OrdinalOf1970) {
   ASSERT_TRUE(TryEncodeDate(1970, 1, 1, d));
   EXPECT_EQ(DateToOrdinal(d), 719163);
   EXPECT_EQ(OrdinalToDate(719163), d);
+}
+
+TEST(DateTime, ValuesNoCalendarReachesHaveNoDay) {
+  int y = -1, m = -1, day = -1;
+  DecodeDate(DateTime{std::nan("")}, y, m, day);
+  EXPECT_EQ(y + m + day, 0);
+  EXPECT_EQ(DateToOrdinal(DateTime{1e300}), 0);
 }
 
 }  // namespace
