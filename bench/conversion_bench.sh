@@ -13,13 +13,15 @@
 # The machine is shared: besides wall time the table shows the processor time of the
 # conversion (user + system) against the floor's, which says more on a loaded machine.
 #
-# Figures of 8 December 2026 (2 shared cores, other builds running; RelWithDebInfo):
+# Figures of 8 December 2026 (2 shared cores, other builds running; RelWithDebInfo),
+# after the speed-ups of that day:
 #   scale  records  in MiB  wall s  cpu s  records/s  peak MiB  out MiB  floor s  wall x
-#   1x     1258046   402.5    5.25   5.22     239628       201      574     0.20    26.5
-#   2x     2516046   805.2   11.49  11.48     218977       399     1148     0.38    30.2
-#   4x     5032046  1587.1   25.37  25.33     198346       753     2296     0.26    99.5
+#   1x     1258046   402.5    3.18   3.15     395612       201      574     0.17    18.2
+#   2x     2516046   805.2    7.06   6.87     356380       399      1148     0.36    19.7
+#   4x     5032046  1587.1   19.97  18.88     251980       753      2296     0.25    80.2
 # The floor swings between 0.2 s and several seconds from run to run (the fastest of
-# three is shown), and the conversion's processor time by about 15%.
+# three is shown), and the conversion's time by 15% or more. Peak memory is almost all
+# index: the key lists of the tags and the index file image built when a table closes.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
