@@ -89,6 +89,11 @@ class ConversionReport {
   void SetCompleted() { completed_ = true; }
   // The message that ended the run (Windows-1251).
   void SetError(const std::string& message) { error_ = message; }
+  // What the run adds to that message for the command line and the report: what an engine
+  // code means, a full disk, the stage and record where it stopped (lines, Windows-1251,
+  // each led by a line break). The exception itself keeps its message exactly.
+  void SetExplanation(const std::string& text) { explanation_ = text; }
+  const std::string& Explanation() const { return explanation_; }
   bool Completed() const { return completed_; }
   bool Dry() const { return dry_; }
 
@@ -104,6 +109,7 @@ class ConversionReport {
   bool dry_ = false;
   bool completed_ = false;
   std::string error_;
+  std::string explanation_;
   std::deque<StageCounts> stages_;
   std::deque<ValueLossCount> value_losses_;
   IdentifierList lines_without_document_;

@@ -68,7 +68,8 @@ bool ConversionRun::Execute() {
     window_.AddLogLine("OK");
     window_.AddLogLine("");
   } catch (const std::exception& e) {
-    throw Exception(e.what() + Explanation(e.what()));
+    converter_.Report().SetExplanation(Explanation(e.what()));
+    throw;
   }
 
   DeleteIndexes();
@@ -86,7 +87,8 @@ void ConversionRun::Check() {
   try {
     RunStages();
   } catch (const std::exception& e) {
-    throw Exception(e.what() + Explanation(e.what()));
+    converter_.Report().SetExplanation(Explanation(e.what()));
+    throw;
   }
   window_.SetProgressPosition(0);
   CloseAllTables();

@@ -72,7 +72,7 @@ class RunFaultsTest : public ::testing::Test {
       }
     } catch (const Exception& e) {
       EXPECT_FALSE(converter_.Report().Completed());
-      return Cp1251ToUtf8(e.what());
+      return Cp1251ToUtf8(e.what() + converter_.Report().Explanation());
     }
     return std::string();
   }
@@ -106,6 +106,23 @@ TEST_F(RunFaultsTest, DatabaseDirectoryThatCannotBeWritten) {
   std::filesystem::permissions(database_, std::filesystem::perms::owner_all);
   EXPECT_NE(message.find("Нет доступа на запись в каталог " + database_), std::string::npos) << message;
   EXPECT_TRUE(window_.lines.empty());
+}
+
+TEST_F(RunFaultsTest, TheErrorBoxGetsTheFailureTextExactlyAndTheExplanationGoesToTheReport) {
+  SetFileFaultHook([](const std::string& path, bool is_write, uint64_t offset, size_t size) -> int64_t {
+    if (is_write && EndsWith(path, "goods.dbf") && offset + size > 8192) return -1;
+    return static_cast<int64_t>(size);
+  });
+  converter_.SetLegacyDirectory(legacy_);
+  converter_.TakeDatabasePath(database_);
+  std::string message;
+  try {
+    converter_.Run(window_);
+  } catch (const Exception& e) {
+    message = Cp1251ToUtf8(e.what());
+  }
+  EXPECT_EQ(message, "Не удалось записать таблицу " + database_ + "goods.dbf (Ошибка -80).");
+  EXPECT_NE(Cp1251ToUtf8(converter_.Report().Explanation()).find("Преобразование прервано"), std::string::npos);
 }
 
 TEST_F(RunFaultsTest, WriteFailureThatTheEngineHoldsBackUntilClosingStillEndsTheRun) {
@@ -201,7 +218,7 @@ TEST_F(RunFaultsTest, TableLockedByAnotherProgram) {
   try {
     converter_.Run(window);
   } catch (const Exception& e) {
-    message = Cp1251ToUtf8(e.what());
+    message = Cp1251ToUtf8(e.what() + converter_.Report().Explanation());
   }
   ::close(release[1]);
   ::waitpid(child, nullptr, 0);

@@ -102,8 +102,9 @@ int main(int argc, char** argv) {
       status = kExitRefused;
     }
   } catch (const std::exception& e) {
-    converter.Report().SetError(e.what());
-    std::fprintf(stderr, "%s\n", ks::Cp1251ToUtf8(e.what()).c_str());
+    const std::string message = e.what() + converter.Report().Explanation();
+    converter.Report().SetError(message);
+    std::fprintf(stderr, "%s\n", ks::Cp1251ToUtf8(message).c_str());
     status = kExitFailed;
   }
   if (status == kExitRefused) return status;  // nothing was done, so nothing to report
