@@ -114,41 +114,26 @@ int LoadEntry(Data4* d, KeyList::Pos p) {
 
 }  // namespace
 
-int Top(Data4* d) {
+namespace {
+
+// Stands on the first or the last record of the current order; r4eof on an empty view.
+int GoToEnd(Data4* d, bool first) {
   if (d->tag) {
-    const KeyList::Pos p = WalkFirst(*d->tag);
-    if (d->tag->Keys().IsEnd(p)) {
-      SetEof(d);
-      d->bof = true;
-      return r4eof;
-    }
-    return LoadEntry(d, p);
+    const KeyList::Pos p = first ? WalkFirst(*d->tag) : WalkLast(*d->tag);
+    if (!d->tag->Keys().IsEnd(p)) return LoadEntry(d, p);
+  } else if (d->table->RecordCount() != 0) {
+    return Load(d, first ? 1 : d->table->RecordCount());
   }
-  if (d->table->RecordCount() == 0) {
-    SetEof(d);
-    d->bof = true;
-    return r4eof;
-  }
-  return Load(d, 1);
+  SetEof(d);
+  d->bof = true;
+  return r4eof;
 }
 
-int Bottom(Data4* d) {
-  if (d->tag) {
-    const KeyList::Pos p = WalkLast(*d->tag);
-    if (d->tag->Keys().IsEnd(p)) {
-      SetEof(d);
-      d->bof = true;
-      return r4eof;
-    }
-    return LoadEntry(d, p);
-  }
-  if (d->table->RecordCount() == 0) {
-    SetEof(d);
-    d->bof = true;
-    return r4eof;
-  }
-  return Load(d, d->table->RecordCount());
-}
+}  // namespace
+
+int Top(Data4* d) { return GoToEnd(d, true); }
+
+int Bottom(Data4* d) { return GoToEnd(d, false); }
 
 namespace {
 
