@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the whole suite on the build made by tools/setup.sh: every ctest case, then the same
 # cases once more under AddressSanitizer and UndefinedBehaviorSanitizer (a second build in
-# build-asan; KS_SANITIZE=0 leaves it out), then each fuzz target for a short bounded time
+# build-asan; KS_SANITIZE=0 leaves it out), then each fuzz target for a fixed number of inputs
 # on its committed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,4 +21,4 @@ if [ "${KS_SANITIZE:-1}" != 0 ]; then
   (cd build-asan && ctest --output-on-failure -j"$(nproc)" --timeout 600)
 fi
 
-bash tools/fuzz.sh "${FUZZ_SECONDS:-20}"
+bash tools/fuzz.sh "${FUZZ_RUNS:-10000}"
