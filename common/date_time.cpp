@@ -39,7 +39,7 @@ int32_t DateToOrdinal(DateTime date) {
   return static_cast<int32_t>(std::floor(date.value)) + kDelphiEpochOrdinal;
 }
 
-DateTime OrdinalToDate(int32_t ordinal) { return DateTime{double(ordinal - kDelphiEpochOrdinal)}; }
+DateTime OrdinalToDate(int32_t ordinal) { return DateTime{double(int64_t{ordinal} - kDelphiEpochOrdinal)}; }
 
 void DecodeDate(DateTime date, int& year, int& month, int& day) {
   int32_t ordinal = DateToOrdinal(date);

@@ -39,6 +39,11 @@ TEST(DateTime, DecodeInvertsEncode) {
   }
 }
 
+TEST(DateTime, ExtremeOrdinalsDoNotOverflow) {
+  EXPECT_EQ(OrdinalToDate(-2147483647 - 1).value, -2147483648.0 - 693594.0);
+  EXPECT_EQ(OrdinalToDate(2147483647).value, 2147483647.0 - 693594.0);
+}
+
 TEST(DateTime, OrdinalOf1970) {
   DateTime d;
   ASSERT_TRUE(TryEncodeDate(1970, 1, 1, d));
