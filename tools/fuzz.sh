@@ -8,6 +8,8 @@
 #   bash tools/fuzz.sh --seconds 1800
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Undefined behaviour stops a target like a crash does.
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 if [ "${1:-}" = "--seconds" ]; then
   limit=(-max_total_time="${2:?seconds}")
 else
