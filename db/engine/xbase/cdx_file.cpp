@@ -245,10 +245,10 @@ int CompoundIndex::Write() {
   std::vector<uint8_t> file(3 * kPage, 0);  // directory header and its root leaf
   std::vector<std::pair<std::string, uint32_t>> directory;
   for (auto& tag : tags_) {
-    const TagSpec& spec = tag->Spec();
-    std::string filter = spec.filter;
+    const TagDefinition& definition = tag->Definition();
+    std::string filter = definition.filter;
     if (filter.find_first_not_of(' ') == std::string::npos) filter.clear();
-    if (spec.expression.size() + filter.size() + 2 > kPage) return e4parm;
+    if (definition.expression.size() + filter.size() + 2 > kPage) return e4parm;
     const uint32_t header = uint32_t(file.size());
     file.resize(file.size() + 2 * kPage, 0);
     std::vector<const uint8_t*> entries;
@@ -258,10 +258,10 @@ int CompoundIndex::Write() {
     TreeWriter writer(file, tag->KeyLen(), tag->PadByte());
     const uint32_t root = writer.Write(entries);
     uint8_t options = 0x60;
-    if (spec.unique) options |= 0x01;
+    if (definition.unique) options |= 0x01;
     if (!filter.empty()) options |= 0x08;
-    WriteTagHeader(&file[header], root, tag->KeyLen(), options, spec.descending, spec.expression, filter);
-    directory.emplace_back(spec.name, header);
+    WriteTagHeader(&file[header], root, tag->KeyLen(), options, definition.descending, definition.expression, filter);
+    directory.emplace_back(definition.name, header);
   }
   // The tag directory: names padded to 10, sorted, pointing at the tag headers.
   std::sort(directory.begin(), directory.end());
@@ -373,14 +373,14 @@ int CompoundIndex::Read(const std::vector<FieldDef>& fields) {
   for (const auto& [offset, name] : found) {
     if (offset % kPage != 0 || uint64_t(offset) + 2 * kPage > file.size() || offset < 3 * kPage) return e4data;
     const uint8_t* h = &file[offset];
-    TagSpec spec;
-    spec.name = name;
-    spec.expression = PoolText(h, Get16(h + 508), Get16(h + 510));
-    if (h[14] & 0x08) spec.filter = PoolText(h, Get16(h + 504), Get16(h + 506));
-    spec.unique = (h[14] & 0x01) != 0;
-    spec.descending = Get16(h + 502) != 0;
+    TagDefinition definition;
+    definition.name = name;
+    definition.expression = PoolText(h, Get16(h + 508), Get16(h + 510));
+    if (h[14] & 0x08) definition.filter = PoolText(h, Get16(h + 504), Get16(h + 506));
+    definition.unique = (h[14] & 0x01) != 0;
+    definition.descending = Get16(h + 502) != 0;
     std::string error;
-    auto tag = Tag::Make(spec, fields, &error);
+    auto tag = Tag::Make(definition, fields, &error);
     if (!tag || Find(name) || tag->KeyLen() != Get16(h + 12)) return e4data;
     std::vector<uint8_t> entries;
     if (const int rc = TreeReader(file, tag->KeyLen(), tag->PadByte()).Read(Get32(h), &entries); rc != 0) return rc;

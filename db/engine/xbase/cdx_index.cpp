@@ -39,19 +39,19 @@ double DecodeDouble(const uint8_t* in) {
 
 // ---- one tag ---------------------------------------------------------------------------
 
-Tag::Tag(TagSpec spec, std::unique_ptr<Expression> key, std::unique_ptr<Expression> filter, size_t key_len)
-    : spec_(std::move(spec)), key_(std::move(key)), filter_(std::move(filter)), keys_(key_len) {}
+Tag::Tag(TagDefinition definition, std::unique_ptr<Expression> key, std::unique_ptr<Expression> filter, size_t key_len)
+    : definition_(std::move(definition)), key_(std::move(key)), filter_(std::move(filter)), keys_(key_len) {}
 
-std::unique_ptr<Tag> Tag::Make(const TagSpec& spec, const std::vector<FieldDef>& fields, std::string* error) {
-  if (spec.name.empty() || spec.name.size() > 10) {
+std::unique_ptr<Tag> Tag::Make(const TagDefinition& definition, const std::vector<FieldDef>& fields, std::string* error) {
+  if (definition.name.empty() || definition.name.size() > 10) {
     *error = "bad tag name";
     return nullptr;
   }
-  auto key = Expression::Parse(spec.expression, fields, error);
+  auto key = Expression::Parse(definition.expression, fields, error);
   if (!key) return nullptr;
   std::unique_ptr<Expression> filter;
-  if (spec.filter.find_first_not_of(' ') != std::string::npos) {
-    filter = Expression::Parse(spec.filter, fields, error);
+  if (definition.filter.find_first_not_of(' ') != std::string::npos) {
+    filter = Expression::Parse(definition.filter, fields, error);
     if (!filter) return nullptr;
     if (filter->Type() != 'L') {
       *error = "the filter is not a logical expression";
@@ -69,7 +69,7 @@ std::unique_ptr<Tag> Tag::Make(const TagSpec& spec, const std::vector<FieldDef>&
     *error = "the key is longer than 240 bytes or empty";
     return nullptr;
   }
-  return std::unique_ptr<Tag>(new Tag(spec, std::move(key), std::move(filter), key_len));
+  return std::unique_ptr<Tag>(new Tag(definition, std::move(key), std::move(filter), key_len));
 }
 
 void Tag::MakeKey(const char* record, uint8_t* out) const {
@@ -122,11 +122,11 @@ bool Tag::Update(const char* old_record, const char* new_record, uint32_t recno)
     keys_.Erase(old_entry);
   }
   if (new_in) {
-    if (!old_record && !spec_.unique) {
+    if (!old_record && !definition_.unique) {
       keys_.Add(new_entry);  // appends: placed in bulk later
       return true;
     }
-    if (spec_.unique) {
+    if (definition_.unique) {
       keys_.Settle();
       // One entry per key: the first record keeps it.
       const KeyList::Pos p = keys_.LowerBound(new_entry, keys_.KeyLen());
@@ -158,14 +158,14 @@ void CompoundIndex::OnChange(const char* old_record, const char* new_record, uin
 
 int CompoundIndex::Flush() { return dirty_ ? Write() : 0; }
 
-int CompoundIndex::Create(const std::string& path, const std::vector<TagSpec>& specs, DbfTable& table,
+int CompoundIndex::Create(const std::string& path, const std::vector<TagDefinition>& definitions, DbfTable& table,
                           std::unique_ptr<CompoundIndex>* out) {
   std::unique_ptr<CompoundIndex> index(new CompoundIndex());
   index->path_ = path;
-  for (const TagSpec& spec : specs) {
+  for (const TagDefinition& definition : definitions) {
     std::string error;
-    auto tag = Tag::Make(spec, table.Fields(), &error);
-    if (!tag || index->Find(spec.name)) return e4parm;
+    auto tag = Tag::Make(definition, table.Fields(), &error);
+    if (!tag || index->Find(definition.name)) return e4parm;
     index->tags_.push_back(std::move(tag));
   }
   if (index->tags_.size() > 30) return e4parm;  // the tag directory is one page
@@ -194,7 +194,7 @@ int CompoundIndex::Create(const std::string& path, const std::vector<TagSpec>& s
     const uint8_t* previous = nullptr;
     for (uint32_t i : order) {
       const uint8_t* entry = base + size_t(i) * size;
-      if (tag.Spec().unique && previous && std::memcmp(previous, entry, key_len) == 0) continue;
+      if (tag.Definition().unique && previous && std::memcmp(previous, entry, key_len) == 0) continue;
       tag.Keys().PushBack(entry);
       previous = entry;
     }

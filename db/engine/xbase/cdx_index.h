@@ -17,7 +17,7 @@ namespace ks::xbase {
 
 class DbfTable;
 
-struct TagSpec {
+struct TagDefinition {
   std::string name;
   std::string expression;
   std::string filter;
@@ -28,11 +28,11 @@ struct TagSpec {
 class Tag {
  public:
   // Null with *error when an expression does not parse or gives no usable key.
-  static std::unique_ptr<Tag> Make(const TagSpec& spec, const std::vector<FieldDef>& fields, std::string* error);
+  static std::unique_ptr<Tag> Make(const TagDefinition& definition, const std::vector<FieldDef>& fields, std::string* error);
 
-  const TagSpec& Spec() const { return spec_; }
-  const std::string& Name() const { return spec_.name; }
-  bool Descending() const { return spec_.descending; }
+  const TagDefinition& Definition() const { return definition_; }
+  const std::string& Name() const { return definition_.name; }
+  bool Descending() const { return definition_.descending; }
   char KeyType() const { return key_->Type(); }
   size_t KeyLen() const { return keys_.KeyLen(); }
   size_t EntrySize() const { return keys_.EntrySize(); }
@@ -61,8 +61,8 @@ class Tag {
   bool Update(const char* old_record, const char* new_record, uint32_t recno);
 
  private:
-  Tag(TagSpec spec, std::unique_ptr<Expression> key, std::unique_ptr<Expression> filter, size_t key_len);
-  TagSpec spec_;
+  Tag(TagDefinition definition, std::unique_ptr<Expression> key, std::unique_ptr<Expression> filter, size_t key_len);
+  TagDefinition definition_;
   std::unique_ptr<Expression> key_;
   std::unique_ptr<Expression> filter_;
   mutable KeyList keys_;
@@ -75,7 +75,7 @@ double DecodeDouble(const uint8_t* in);
 class CompoundIndex {
  public:
   // Builds the index from the table's records and writes the file.
-  static int Create(const std::string& path, const std::vector<TagSpec>& specs, DbfTable& table,
+  static int Create(const std::string& path, const std::vector<TagDefinition>& definitions, DbfTable& table,
                     std::unique_ptr<CompoundIndex>* out);
   // Reads an existing file.
   static int Open(const std::string& path, const std::vector<FieldDef>& fields,

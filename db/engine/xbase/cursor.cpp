@@ -258,7 +258,7 @@ void d4tagSelectP(Data4* data, Tag4* tag) {
   if (data) data->tag = TagOf(tag);
 }
 
-const char* t4exprCB(Tag4* tag) { return tag ? TagOf(tag)->Spec().expression.c_str() : nullptr; }
+const char* t4exprCB(Tag4* tag) { return tag ? TagOf(tag)->Definition().expression.c_str() : nullptr; }
 const char* t4alias(Tag4* tag) { return tag ? TagOf(tag)->Name().c_str() : nullptr; }
 
 int d4top(Data4* data) {

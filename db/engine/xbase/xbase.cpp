@@ -24,7 +24,7 @@ using ks::xbase::Expression;
 using ks::xbase::FieldDef;
 using ks::xbase::KeyList;
 using ks::xbase::Tag;
-using ks::xbase::TagSpec;
+using ks::xbase::TagDefinition;
 
 namespace {
 
@@ -227,19 +227,19 @@ Index4* i4create(Data4* data, const char* name, const Tag4Info* tags) {
   if (!data) return nullptr;
   if (const int rc = WritePending(data); rc != 0) return nullptr;
   DbfTable& table = *data->table;
-  std::vector<TagSpec> specs;
+  std::vector<TagDefinition> definitions;
   for (const Tag4Info* t = tags; t && t->name; ++t) {
-    TagSpec spec;
-    spec.name = t->name;
-    for (char& c : spec.name) {
+    TagDefinition definition;
+    definition.name = t->name;
+    for (char& c : definition.name) {
       if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
     }
-    if (spec.name.size() > 10) spec.name.resize(10);
-    spec.expression = t->expression ? t->expression : "";
-    spec.filter = t->filter ? t->filter : "";
-    spec.unique = t->unique != 0;
-    spec.descending = t->descending != 0;
-    specs.push_back(std::move(spec));
+    if (definition.name.size() > 10) definition.name.resize(10);
+    definition.expression = t->expression ? t->expression : "";
+    definition.filter = t->filter ? t->filter : "";
+    definition.unique = t->unique != 0;
+    definition.descending = t->descending != 0;
+    definitions.push_back(std::move(definition));
   }
   std::string path = table.IndexPath();
   if (name && *name) {
@@ -257,7 +257,7 @@ Index4* i4create(Data4* data, const char* name, const Tag4Info* tags) {
   }
   table.SetIndex(nullptr);
   std::unique_ptr<CompoundIndex> index;
-  if (const int rc = CompoundIndex::Create(path, specs, table, &index); rc != 0) {
+  if (const int rc = CompoundIndex::Create(path, definitions, table, &index); rc != 0) {
     Fail(data->engine, rc);
     return nullptr;
   }
@@ -275,12 +275,12 @@ Tag4Info* i4tagInfo(Index4* handle) {
   auto* list = static_cast<Tag4Info*>(std::calloc(tags.size() + 1, sizeof(Tag4Info)));
   if (!list) return nullptr;
   for (size_t i = 0; i < tags.size(); ++i) {
-    const TagSpec& spec = tags[i]->Spec();
-    list[i].name = strdup(spec.name.c_str());
-    list[i].expression = strdup(spec.expression.c_str());
-    list[i].filter = strdup(spec.filter.c_str());
-    list[i].unique = spec.unique ? r4unique : 0;
-    list[i].descending = spec.descending ? r4descending : 0;
+    const TagDefinition& definition = tags[i]->Definition();
+    list[i].name = strdup(definition.name.c_str());
+    list[i].expression = strdup(definition.expression.c_str());
+    list[i].filter = strdup(definition.filter.c_str());
+    list[i].unique = definition.unique ? r4unique : 0;
+    list[i].descending = definition.descending ? r4descending : 0;
   }
   return list;
 }
