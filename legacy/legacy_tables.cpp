@@ -7,21 +7,21 @@ namespace {
 
 using K = TLegacyFieldKind;
 
-struct FieldSpec {
+struct FieldDeclaration {
   const char* name;
   K kind;
   int size;
 };
 
-struct TableSpec {
+struct TableDeclaration {
   const char* component;
   const char* table;
   const char* key;  // nullptr when nothing is found by key
-  std::vector<FieldSpec> fields;
+  std::vector<FieldDeclaration> fields;
 };
 
-const std::vector<TableSpec>& Specs() {
-  static const std::vector<TableSpec> specs = {
+const std::vector<TableDeclaration>& Declarations() {
+  static const std::vector<TableDeclaration> declarations = {
       {"tblGroup", "Group", nullptr, {{"GroupID", K::kInteger, 0}, {"GroupName", K::kString, 50}}},
       {"tblCountry", "Country", nullptr, {{"CountryID", K::kInteger, 0}, {"CountryName", K::kString, 30}}},
       {"tblFirmRef",
@@ -77,17 +77,17 @@ const std::vector<TableSpec>& Specs() {
       // The probe table gets its name from the table it checks.
       {"tblCheck", "", nullptr, {}},
   };
-  return specs;
+  return declarations;
 }
 
 }  // namespace
 
 bool DeclareLegacyTable(TLegacyTable& table) {
-  for (const TableSpec& spec : Specs()) {
-    if (table.Name() != spec.component) continue;
-    table.SetTableName(spec.table);
-    for (const FieldSpec& field : spec.fields) table.AddFieldDef(field.name, field.kind, field.size);
-    if (spec.key) table.SetKeyField(spec.key);
+  for (const TableDeclaration& declaration : Declarations()) {
+    if (table.Name() != declaration.component) continue;
+    table.SetTableName(declaration.table);
+    for (const FieldDeclaration& field : declaration.fields) table.AddFieldDef(field.name, field.kind, field.size);
+    if (declaration.key) table.SetKeyField(declaration.key);
     return true;
   }
   return false;
