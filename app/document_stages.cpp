@@ -5,6 +5,7 @@
 
 #include "app/conversion_run.h"
 #include "app/converter.h"
+#include "app/doc_columns.h"
 #include "app/property_list.h"
 #include "app/stage_frame.h"
 #include "app/stage_target.h"
@@ -60,21 +61,9 @@ void ConversionRun::CopyDocuments() {
   const TLegacyField& base_number = source.FieldByName("BaseNumber");
   const TLegacyField& base_date = source.FieldByName("BaseDate");
 
-  TargetField& uid = docs.FieldByName("UID");
-  TargetField& ftype = docs.FieldByName("FTYPE");
-  TargetField& fdate = docs.FieldByName("FDATE");
-  TargetField& strnum = docs.FieldByName("STRNUM");
-  TargetField& intnum = docs.FieldByName("INTNUM");
-  TargetField& firm = docs.FieldByName("FIRM");
-  TargetField& partner_field = docs.FieldByName("PARTNER");
-  TargetField& fsum = docs.FieldByName("FSUM");
-  TargetField& usensp = docs.FieldByName("USENSP");
+  DocColumns doc(docs);
   TargetField& nsp = docs.FieldByName("NSP");
   TargetField& people_id = docs.FieldByName("PEOPLEID");
-  TargetField& currid = docs.FieldByName("CURRID");
-  TargetField& rate = docs.FieldByName("RATE");
-  TargetField& bycurr = docs.FieldByName("BYCURR");
-  TargetField& fcomplex = docs.FieldByName("FCOMPLEX");
 
   frame.Walk(source, [&](int) {
     const int32_t id = document_id.AsInteger();
@@ -85,24 +74,20 @@ void ConversionRun::CopyDocuments() {
     document_maximum_ = std::max(document_maximum_, id);
     frame.NoteIdentifier(id);
 
-    const std::string number_text = number.AsString();
     const double tax = nal_value.AsFloat();
     docs.Append();
-    uid.SetAsInteger(id);
-    fdate.SetAsDateTime(date.AsDateTime());
-    strnum.SetAsString(number_text);
-    intnum.SetAsInteger(ExtractNumber(number_text));
-    firm.SetAsInteger(sender.AsInteger());
-    partner_field.SetAsInteger(partner.AsInteger());
-    fsum.SetAsFloat(summa.AsFloat());
-    usensp.SetAsBoolean(tax > 0);
+    doc.uid.SetAsInteger(id);
+    doc.fdate.SetAsDateTime(date.AsDateTime());
+    doc.SetNumber(number.AsString());
+    doc.firm.SetAsInteger(sender.AsInteger());
+    doc.partner.SetAsInteger(partner.AsInteger());
+    doc.fsum.SetAsFloat(summa.AsFloat());
+    doc.usensp.SetAsBoolean(tax > 0);
     nsp.SetAsFloat(nal_type.AsBoolean() ? -tax : tax);
     people_id.SetAsInteger(people.AsInteger());
-    currid.SetAsInteger(0);
-    rate.SetAsFloat(1.0);
-    bycurr.SetAsBoolean(false);
+    doc.SetHomeCurrency();
 
-    ftype.SetAsInteger(kind);
+    doc.ftype.SetAsInteger(kind);
     PropertyList properties;
     switch (type) {
       case kInvoiceType:
@@ -132,12 +117,12 @@ void ConversionRun::CopyDocuments() {
             .Add("SOLID=", EncodeBoolean(!nds.IsNull()))
             .Add("TAXPART=", EncodeString(FirstLine(memo_plat.AsString())));
         // The parties of a tax document stand the other way round.
-        firm.SetAsInteger(partner.AsInteger());
-        partner_field.SetAsInteger(sender.AsInteger());
+        doc.firm.SetAsInteger(partner.AsInteger());
+        doc.partner.SetAsInteger(sender.AsInteger());
         break;
       }
     }
-    fcomplex.SetAsString(properties.Text());
+    doc.fcomplex.SetAsString(properties.Text());
     docs.Post();
   });
   frame.Finish();

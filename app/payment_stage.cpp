@@ -6,6 +6,7 @@
 
 #include "app/conversion_run.h"
 #include "app/converter.h"
+#include "app/doc_columns.h"
 #include "app/property_list.h"
 #include "app/stage_frame.h"
 #include "app/stage_target.h"
@@ -67,37 +68,21 @@ void ConversionRun::CopyPayments() {
   const TLegacyField& comment = source.FieldByName("Comment");
   const TLegacyField& nds_string = source.FieldByName("NDSString");
 
-  TargetField& uid = docs.FieldByName("UID");
-  TargetField& fdate = docs.FieldByName("FDATE");
-  TargetField& strnum = docs.FieldByName("STRNUM");
-  TargetField& intnum = docs.FieldByName("INTNUM");
-  TargetField& firm = docs.FieldByName("FIRM");
-  TargetField& partner = docs.FieldByName("PARTNER");
-  TargetField& fsum = docs.FieldByName("FSUM");
-  TargetField& usensp = docs.FieldByName("USENSP");
-  TargetField& currid = docs.FieldByName("CURRID");
-  TargetField& rate = docs.FieldByName("RATE");
-  TargetField& bycurr = docs.FieldByName("BYCURR");
-  TargetField& ftype = docs.FieldByName("FTYPE");
-  TargetField& fcomplex = docs.FieldByName("FCOMPLEX");
+  DocColumns doc(docs);
 
   frame.Walk(source, [&](int row) {
     const int32_t id = base + row + 1;
-    const std::string number = std::to_string(no.AsInteger());
     const int32_t order = pay_order.AsInteger();
     docs.Append();
-    uid.SetAsInteger(id);
-    fdate.SetAsDateTime(doc_date.AsDateTime());
-    strnum.SetAsString(number);
-    intnum.SetAsInteger(ExtractNumber(number));
-    firm.SetAsInteger(sender.AsInteger());
-    partner.SetAsInteger(receiver.AsInteger());
-    fsum.SetAsFloat(sum.AsFloat());
-    usensp.SetAsBoolean(false);
-    currid.SetAsInteger(0);
-    rate.SetAsFloat(1.0);
-    bycurr.SetAsBoolean(false);
-    ftype.SetAsInteger(kPaymentOrderKind);
+    doc.uid.SetAsInteger(id);
+    doc.fdate.SetAsDateTime(doc_date.AsDateTime());
+    doc.SetNumber(std::to_string(no.AsInteger()));
+    doc.firm.SetAsInteger(sender.AsInteger());
+    doc.partner.SetAsInteger(receiver.AsInteger());
+    doc.fsum.SetAsFloat(sum.AsFloat());
+    doc.usensp.SetAsBoolean(false);
+    doc.SetHomeCurrency();
+    doc.ftype.SetAsInteger(kPaymentOrderKind);
     PropertyList properties;
     properties.Add("PRICE=", EncodeFloat(sum.AsFloat()))
         .Add("NDS=", EncodeFloat(nds.AsFloat()))
@@ -108,7 +93,7 @@ void ConversionRun::CopyPayments() {
         .Add("PAYKIND=", EncodeString(vid_oper.AsString()))
         .Add("PAYORD=", EncodeString(order == kNoPayOrder ? std::string() : std::to_string(order)))
         .Add("PAYCODE=", EncodeString(cod.AsString()));
-    fcomplex.SetAsString(properties.Text());
+    doc.fcomplex.SetAsString(properties.Text());
     docs.Post();
     frame.Raise(id);
   });

@@ -1,0 +1,33 @@
+#include "app/doc_columns.h"
+
+#include "app/property_list.h"
+
+namespace ks {
+
+DocColumns::DocColumns(StageTarget& docs)
+    : uid(docs.FieldByName("UID")),
+      ftype(docs.FieldByName("FTYPE")),
+      fdate(docs.FieldByName("FDATE")),
+      strnum(docs.FieldByName("STRNUM")),
+      intnum(docs.FieldByName("INTNUM")),
+      firm(docs.FieldByName("FIRM")),
+      partner(docs.FieldByName("PARTNER")),
+      fsum(docs.FieldByName("FSUM")),
+      usensp(docs.FieldByName("USENSP")),
+      currid(docs.FieldByName("CURRID")),
+      rate(docs.FieldByName("RATE")),
+      bycurr(docs.FieldByName("BYCURR")),
+      fcomplex(docs.FieldByName("FCOMPLEX")) {}
+
+void DocColumns::SetNumber(const std::string& text) {
+  strnum.SetAsString(text);
+  intnum.SetAsInteger(ExtractNumber(text));
+}
+
+void DocColumns::SetHomeCurrency() {
+  currid.SetAsInteger(0);
+  rate.SetAsFloat(1.0);
+  bycurr.SetAsBoolean(false);
+}
+
+}  // namespace ks
