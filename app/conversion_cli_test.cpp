@@ -15,8 +15,10 @@
 #include <sstream>
 
 #include "app/converter.h"
+#include "app/startup.h"
 #include "app/testing/conversion_fixture.h"
 #include "app/testing/target_tables.h"
+#include "common/testing/decimal_comma_locale.h"
 #include "legacy/testing/temp_dir.h"
 #include "tools/legacy_db_generator.h"
 
@@ -163,6 +165,42 @@ TEST_F(ConversionCliTest, WritesWhatTheCoreWritesAndLogsTheRunOnStandardOutput) 
     if (row["TBLNAME"].text == "Doc.dbf") doc_counter = row["NEXTUID"].number;
   }
   EXPECT_EQ(doc_counter, payment_uids.back() + 1);
+}
+
+// Every file of a directory by name, with its bytes.
+std::map<std::string, std::string> FilesOf(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    files[entry.path().filename().string()] = ReadAll(entry.path().string());
+  }
+  return files;
+}
+
+TEST_F(ConversionCliTest, AProcessUnderADecimalCommaLocaleWritesTheSameBytes) {
+  // The window program runs under its users' locale; here the whole process does, with the
+  // schema loaded anew under it, and the command line (under "C") is the reference.
+  const std::string by_core = dir_.Path() + "comma/";
+  {
+    testing::DecimalCommaLocale locale;
+    ASSERT_TRUE(locale.Active());
+    LoadProcessMetadata();
+    testing::RecordingWindow window;
+    Converter converter;
+    converter.SetLegacyDirectory(Legacy());
+    converter.TakeDatabasePath(by_core);
+    ASSERT_TRUE(converter.Run(window));
+  }
+  LoadProcessMetadata();
+  const std::string by_cli = dir_.Path() + "c/";
+  const CliResult cli = RunCli("--legacy '" + Legacy() + "' --database '" + by_cli + "' --yes");
+  ASSERT_EQ(cli.exit_code, 0) << cli.err;
+  const auto expected = FilesOf(by_cli);
+  const auto written = FilesOf(by_core);
+  ASSERT_EQ(written.size(), expected.size());
+  for (const auto& [name, bytes] : expected) {
+    ASSERT_EQ(written.count(name), 1u) << name;
+    EXPECT_TRUE(written.at(name) == bytes) << name << " differs";
+  }
 }
 
 TEST_F(ConversionCliTest, RefusesWithoutATerminalAndRecreatesWithYes) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,8 @@
 #include "common/codepage.h"
 #include "common/date_time.h"
 #include "common/exception.h"
+#include "common/number_text.h"
+#include "common/testing/decimal_comma_locale.h"
 #include "legacy/paradox_table.h"
 #include "legacy/testing/mini_json.h"
 #include "legacy/testing/shared_dir.h"
@@ -236,6 +239,32 @@ TEST(ParadoxRealFiles, HeaderDetails) {
   EXPECT_EQ(table.Header().version, 4);
   EXPECT_EQ(table.Header().code_page, 0);
   EXPECT_FALSE(table.Header().Keyed());
+}
+
+TEST(ParadoxRealFiles, NumbersAndBcdReadTheSameUnderADecimalCommaLocale) {
+  // Every value of every type as text and as a number, under "C" and then under a locale
+  // whose decimal separator is a comma.
+  auto read_all = [] {
+    ParadoxTable table;
+    table.Open(SampleDir() + "TypSammlung.DB", SampleDir() + "TypSammlung.MB", "TypSammlung");
+    std::vector<std::string> values;
+    for (table.First(); !table.Eof(); table.Next()) {
+      for (size_t f = 0; f < table.Fields().size(); ++f) {
+        const ParadoxFieldType type = table.Fields()[f].type;
+        values.push_back(table.AsText(static_cast<int>(f)));
+        if (type == ParadoxFieldType::kBcd || IsParadoxDoubleType(type)) {
+          values.push_back(FormatGeneral(table.AsDouble(static_cast<int>(f)), 17));
+        }
+      }
+    }
+    return values;
+  };
+  const std::vector<std::string> in_c = read_all();
+  ASSERT_NE(std::find(in_c.begin(), in_c.end(), "13.123457"), in_c.end());  // a BCD value
+  testing::DecimalCommaLocale locale;
+  ASSERT_TRUE(locale.Active());
+  const std::vector<std::string> in_comma_locale = read_all();
+  EXPECT_EQ(in_comma_locale, in_c);
 }
 
 TEST(ParadoxRealFiles, FindByIntegerField) {

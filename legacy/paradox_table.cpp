@@ -4,12 +4,12 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 #include "common/codepage.h"
 #include "common/exception.h"
+#include "common/number_text.h"
 
 namespace ks {
 namespace {
@@ -22,12 +22,6 @@ constexpr size_t kMaxHeaderBytes = 0xFFFF;
 
 int16_t S16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-std::string FormatDouble(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.15g", value);
-  return text;
-}
 
 }  // namespace
 
@@ -215,7 +209,9 @@ double ParadoxTable::AsDouble(int field) const {
   if (IsParadoxDoubleType(f.type)) return DecodeParadoxDouble(data);
   if (f.type == ParadoxFieldType::kBcd) {
     const std::string text = DecodeParadoxBcd(data);
-    return text.empty() ? 0.0 : std::strtod(text.c_str(), nullptr);
+    double value = 0.0;
+    ReadDouble(text, value);
+    return value;
   }
   return static_cast<double>(AsInteger(field));
 }
@@ -260,7 +256,7 @@ std::string ParadoxTable::AsText(int field) const {
       return DecodeParadoxLogical(data) ? "True" : "False";
     case ParadoxFieldType::kNumber:
     case ParadoxFieldType::kMoney:
-      return FormatDouble(DecodeParadoxDouble(data));
+      return FormatGeneral(DecodeParadoxDouble(data), 15);
     case ParadoxFieldType::kDate:
     case ParadoxFieldType::kTimestamp: {
       int year, month, day;

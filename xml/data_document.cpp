@@ -1,11 +1,10 @@
 #include "xml/data_document.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "common/date_time.h"
+#include "common/number_text.h"
 #include "xml/integer_text.h"
 #include "xml/table_lookup.h"
 #include "xml/xml_text.h"
@@ -26,15 +25,9 @@ double StrToFloat(std::string_view text) {
   std::string_view t = text;
   while (!t.empty() && static_cast<unsigned char>(t.front()) <= ' ') t.remove_prefix(1);
   while (!t.empty() && static_cast<unsigned char>(t.back()) <= ' ') t.remove_suffix(1);
-  const std::string s(t);
-  bool valid = !s.empty() && s.find_first_not_of("0123456789+-.eE") == std::string::npos;
   double value = 0;
-  if (valid) {
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(s.c_str(), &end);
-    valid = end == s.c_str() + s.size() && errno != ERANGE;
-  }
+  const bool valid = !t.empty() && t.find_first_not_of("0123456789+-.eE") == std::string_view::npos &&
+                     ParseDouble(t, value);
   if (!valid) throw Exception("'" + std::string(text) + "' is not a valid floating point value");
   return value;
 }

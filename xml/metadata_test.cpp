@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/testing/decimal_comma_locale.h"
 #include "xml/constraint_kind.h"
 #include "xml/data_document.h"
 #include "xml/integer_text.h"
@@ -252,6 +253,15 @@ TEST_F(DataDocument, BadDocumentsFailWithTheirMessages) {
   EXPECT_THROW(tree_.LoadFromText("<table name=\"DOC\"><fields><field name=\"UID\" "
                                   "type=\"Integer\"/></fields><rowdata><row/></rowdata></table>"),
                EqrxTagAttrNotFound);
+}
+
+TEST(CastValue, FloatTextsDoNotDependOnTheLocale) {
+  testing::DecimalCommaLocale locale;
+  ASSERT_TRUE(locale.Active());
+  EXPECT_EQ(TqrxRow::CastValue("12.5", FieldType::Float), Variant(12.5));
+  EXPECT_EQ(TqrxRow::CastValue(" +1e2 ", FieldType::Currency), Variant(100.0));
+  EXPECT_THROW(TqrxRow::CastValue("12,5", FieldType::Float), Exception);
+  EXPECT_THROW(TqrxRow::CastValue("1e999", FieldType::Float), Exception);
 }
 
 TEST(CastValue, Conversions) {

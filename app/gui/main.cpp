@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <clocale>
 #include <cstdio>
 #include <exception>
 
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  // Creating the application adopts the user's locale, whose decimal separator may be a
+  // comma; number texts are locale-free in the core, and the C library's are put back too.
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(ks::ApplicationTitle());
   QApplication::setApplicationDisplayName(ks::ApplicationTitle());
   if (!failure.empty()) {

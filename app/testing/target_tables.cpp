@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "common/number_text.h"
+
 namespace ks::testing {
 namespace {
 
@@ -84,11 +86,7 @@ std::string TargetTables::Value(const JsonValue& value) {
   switch (value.kind) {
     case JsonValue::Kind::kNull: return "";
     case JsonValue::Kind::kBool: return value.boolean ? "T" : "F";
-    case JsonValue::Kind::kNumber: {
-      char text[64];
-      std::snprintf(text, sizeof text, "%.15g", value.number);
-      return text;
-    }
+    case JsonValue::Kind::kNumber: return FormatGeneral(value.number, 15);
     case JsonValue::Kind::kString: return value.text;
     default: return "?";
   }

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/number_text.h"
+
 namespace ks::testing {
 namespace {
 
@@ -125,11 +127,10 @@ class Parser {
     } else if (Word("false")) {
       v.kind = JsonValue::Kind::kBool;
     } else {
-      char* end = nullptr;
-      v.number = std::strtod(s_.c_str() + p_, &end);
-      if (end == s_.c_str() + p_) Fail("bad value");
+      const size_t used = ReadDouble(std::string_view(s_).substr(p_), v.number);
+      if (used == 0) Fail("bad value");
       v.kind = JsonValue::Kind::kNumber;
-      p_ = static_cast<size_t>(end - s_.c_str());
+      p_ += used;
     }
     return v;
   }

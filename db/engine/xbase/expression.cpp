@@ -1,13 +1,13 @@
 #include "db/engine/xbase/expression.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/codepage.h"
+#include "common/number_text.h"
 
 namespace ks::xbase {
 
@@ -102,7 +102,6 @@ std::string FormatNumber(double value, int width, int dec) {
     if (FormatWholeNumber(value, width, out.data())) return out;
   }
   if (dec < 0) dec = 0;
-  char buf[400];
   if (!std::isfinite(value) || std::fabs(value) >= 1e300) return std::string(width, '*');
   // Halves round away from zero, as dBASE does (printf would round 2.5 to 2).
   const double scale = std::pow(10.0, dec);
@@ -124,9 +123,9 @@ std::string FormatNumber(double value, int width, int dec) {
     for (int i = 0; i < len; ++i) out[size_t(width - 1 - i)] = digits[i];
     return out;
   }
-  int n = std::snprintf(buf, sizeof buf, "%*.*f", width, dec, value);
-  if (n < 0 || n > width) return std::string(width, '*');
-  std::string out(buf, n);
+  const std::string digits = ks::FormatFixed(value, dec);
+  if (digits.empty() || static_cast<int>(digits.size()) > width) return std::string(width, '*');
+  std::string out = std::string(size_t(width) - digits.size(), ' ') + digits;
   if (out.size() >= 2 && out.find_first_not_of(" -0.") == std::string::npos && out.find('-') != std::string::npos) {
     out[out.find('-')] = ' ';  // no "-0"
   }
@@ -156,20 +155,23 @@ double ParseNumber(const char* text, size_t len) {
     if (c == ' ' || c == '\0') continue;
     buf[n++] = c == ',' ? '.' : c;
   }
-  buf[n] = '\0';
   if (n == 0) return 0;
-  char* end = nullptr;
-  const double v = std::strtod(buf, &end);
-  return end == buf ? 0 : v;
+  double v = 0;
+  return ks::ReadDouble(std::string_view(buf, n), v) == 0 ? 0 : v;
 }
 
 // ---- the parser ------------------------------------------------------------------------
 
 namespace {
 
+// Expressions are read by ASCII rules, whatever the process locale says about other bytes.
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
+
 std::string UpperAscii(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : out) c = UpperAscii(c);
   return out;
 }
 
@@ -198,7 +200,7 @@ class Parser {
     SkipBlanks();
     if (s_.size() - pos_ < word.size()) return false;
     for (size_t i = 0; i < word.size(); ++i) {
-      if (std::toupper(static_cast<unsigned char>(s_[pos_ + i])) != word[i]) return false;
+      if (UpperAscii(s_[pos_ + i]) != word[i]) return false;
     }
     return true;
   }
@@ -363,26 +365,26 @@ class Parser {
       pos_ = end + 1;
       return n;
     }
-    if (std::isdigit(static_cast<unsigned char>(c)) || (c == '.' && pos_ + 1 < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_ + 1])))) {
+    if (IsDigit(c) || (c == '.' && pos_ + 1 < s_.size() && IsDigit(s_[pos_ + 1]))) {
       size_t end = pos_;
       // A point belongs to the number only when a digit follows (7.AND. is 7 and .AND.).
-      while (end < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[end])) ||
+      while (end < s_.size() && (IsDigit(s_[end]) ||
                                  (s_[end] == '.' && end + 1 < s_.size() &&
-                                  std::isdigit(static_cast<unsigned char>(s_[end + 1]))))) {
+                                  IsDigit(s_[end + 1])))) {
         ++end;
       }
       const std::string digits(s_.substr(pos_, end - pos_));
       pos_ = end;
       auto n = Make(Op::kConst, 'N', std::max<int>(int(digits.size()), 10));
       n->constant.type = 'N';
-      n->constant.number = std::strtod(digits.c_str(), nullptr);
+      ks::ReadDouble(digits, n->constant.number);
       return n;
     }
     if (Accept(".T.") || Accept(".Y.")) return Logical(true);
     if (Accept(".F.") || Accept(".N.")) return Logical(false);
-    if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+    if (IsLetter(c) || c == '_') {
       size_t end = pos_;
-      while (end < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[end])) || s_[end] == '_')) ++end;
+      while (end < s_.size() && ((IsLetter(s_[end]) || IsDigit(s_[end])) || s_[end] == '_')) ++end;
       const std::string name = UpperAscii(s_.substr(pos_, end - pos_));
       pos_ = end;
       if (Accept("(")) return ParseCall(name);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/codepage.h"
+#include "common/testing/decimal_comma_locale.h"
 
 namespace ks::xbase {
 namespace {
@@ -90,6 +91,17 @@ TEST_F(ExpressionTest, FiltersAndLocateConditions) {
   EXPECT_TRUE(Eval("UID<>8 .AND. (PRICE<=12.5 .OR. UID>=100)").logical);
   EXPECT_FALSE(Eval("UID>7").logical);
   EXPECT_TRUE(Eval("'b' > 'a'").logical);
+}
+
+TEST_F(ExpressionTest, NumbersReadAndFormatWithAPointUnderADecimalCommaLocale) {
+  testing::DecimalCommaLocale locale;
+  ASSERT_TRUE(locale.Active());
+  Set("PRICE", "12.500000", true);
+  EXPECT_EQ(Eval("PRICE").number, 12.5);
+  EXPECT_EQ(Eval("Str(PRICE, 8, 2)").text, "   12.50");
+  EXPECT_EQ(Eval("Str(-3.25, 6, 1)").text, "  -3.3");
+  EXPECT_TRUE(Eval("PRICE=12.5").logical);
+  EXPECT_EQ(Eval("Upper(FNAME)").text, std::string(10, ' '));
 }
 
 TEST_F(ExpressionTest, BadTextFailsToParse) {
