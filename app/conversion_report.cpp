@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/codepage.h"
+#include "common/russian_plural.h"
 
 namespace ks {
 namespace {
@@ -121,36 +122,42 @@ std::vector<std::string> ConversionReport::WarningLines() const {
   std::vector<std::string> lines;
   for (const ValueLossCount& entry : ValueLosses()) {
     const std::string where = Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field) + ": ";
-    const std::string n = std::to_string(entry.count);
+    const int64_t n = entry.count;
+    const std::string width = CountOf(entry.width, "символ", "символа", "символов");
     switch (entry.loss) {
       case ValueLoss::kTextCut:
-        lines.push_back("warning: " + where + n + " text(s) longer than the field (" + std::to_string(entry.width) +
-                        " characters) cut to its width");
+        lines.push_back(where + CountOf(n, "текст", "текста", "текстов") + " длиннее поля (" + width + ") " +
+                        RussianPlural(n, "обрезан", "обрезаны", "обрезаны") + " по его ширине");
         break;
       case ValueLoss::kNumberOverflow:
-        lines.push_back("warning: " + where + n + " number(s) too wide for the field (" + std::to_string(entry.width) +
-                        " characters) stored as asterisks, which read back as no value");
+        lines.push_back(where + CountOf(n, "число", "числа", "чисел") + " шире поля (" + width + ") " +
+                        RussianPlural(n, "записано звёздочками и читается как пустое значение",
+                                      "записаны звёздочками и читаются как пустые значения",
+                                      "записаны звёздочками и читаются как пустые значения"));
         break;
       case ValueLoss::kMissingIn866:
-        lines.push_back("warning: " + where + n +
-                        " memo(s) with characters that code page 866 lacks, stored as \"?\"");
+        lines.push_back(where + CountOf(n, "значение", "значения", "значений") + " " +
+                        RussianPlural(n, "содержит", "содержат", "содержат") +
+                        " символы, которых нет в кодовой странице 866; они записаны как \"?\"");
         break;
     }
   }
   for (const StageCounts& stage : stages_) {
-    if (stage.duplicates.count == 0) continue;
-    lines.push_back("warning: " + StageName(stage) + ": " + std::to_string(stage.duplicates.count) +
-                    " record(s) repeat an identifier already written (" + FirstIds(stage.duplicates) + ")");
+    const int64_t n = stage.duplicates.count;
+    if (n == 0) continue;
+    lines.push_back(StageName(stage) + ": " + CountOf(n, "запись", "записи", "записей") + " " +
+                    RussianPlural(n, "повторяет", "повторяют", "повторяют") + " уже записанный идентификатор (" +
+                    FirstIds(stage.duplicates) + ")");
   }
-  if (lines_without_document_.count > 0) {
-    lines.push_back("warning: FULLSTORAGE -> GOODS: " + std::to_string(lines_without_document_.count) +
-                    " goods line(s) name a document the legacy archive lacks (" + FirstIds(lines_without_document_) +
-                    ")");
+  if (const int64_t n = lines_without_document_.count; n > 0) {
+    lines.push_back("FULLSTORAGE -> GOODS: " + CountOf(n, "строка", "строки", "строк") + " товаров " +
+                    RussianPlural(n, "ссылается", "ссылаются", "ссылаются") + " на документ, которого нет в архиве (" +
+                    FirstIds(lines_without_document_) + ")");
   }
-  if (lines_of_skipped_document_.count > 0) {
-    lines.push_back("warning: FULLSTORAGE -> GOODS: " + std::to_string(lines_of_skipped_document_.count) +
-                    " goods line(s) belong to a document of a type that is not converted (" +
-                    FirstIds(lines_of_skipped_document_) + ")");
+  if (const int64_t n = lines_of_skipped_document_.count; n > 0) {
+    lines.push_back("FULLSTORAGE -> GOODS: " + CountOf(n, "строка", "строки", "строк") + " товаров " +
+                    RussianPlural(n, "относится", "относятся", "относятся") +
+                    " к документу того типа, который не преобразуется (" + FirstIds(lines_of_skipped_document_) + ")");
   }
   return lines;
 }

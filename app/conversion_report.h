@@ -97,8 +97,8 @@ class ConversionReport {
   bool Completed() const { return completed_; }
   bool Dry() const { return dry_; }
 
-  // One line per affected field, duplicate set and kind of orphan goods line (UTF-8,
-  // without a trailing newline).
+  // One Russian sentence per affected field, duplicate set and kind of orphan goods line
+  // (UTF-8, without a trailing newline).
   std::vector<std::string> WarningLines() const;
   // One line per stage: read, skipped (with reasons) and written (UTF-8).
   std::vector<std::string> CountLines() const;
@@ -118,5 +118,8 @@ class ConversionReport {
 };
 
 const char* ValueLossName(ValueLoss loss);
+
+// The heading the warning lines stand under, in the window's log and on the command line.
+inline constexpr char kWarningsHeading[] = "Предупреждения:";
 
 }  // namespace ks

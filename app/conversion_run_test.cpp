@@ -329,7 +329,8 @@ TEST_F(SampleConversionTest, LogsEveryBlockInOrderAndDeletesEveryIndex) {
   EXPECT_TRUE(window_.errors.empty());
   // The clean-up deletes every index, in the order the directory lists them.
   std::vector<std::string> deleted = testing::DeletionLines(window_.lines);
-  EXPECT_EQ(testing::Joined(window_.lines), testing::Joined(testing::ExpectedLog(deleted)));
+  EXPECT_EQ(testing::Joined(window_.lines),
+            testing::Joined(testing::ExpectedLog(deleted, testing::LoggedWarnings(window_.lines))));
   std::sort(deleted.begin(), deleted.end());
   EXPECT_EQ(deleted, testing::CdxDeletionLines());
 
@@ -606,7 +607,9 @@ TEST_F(ConversionRunTest, RefusedQuestionTouchesNothingAndASecondRunRecreatesEve
   RecordingWindow second;
   ASSERT_TRUE(ConvertWritten(second));
   EXPECT_EQ(second.questions.size(), 1u);
-  EXPECT_EQ(testing::Joined(second.lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(second.lines))));
+  EXPECT_EQ(testing::Joined(second.lines),
+            testing::Joined(
+                testing::ExpectedLog(testing::DeletionLines(second.lines), testing::LoggedWarnings(second.lines))));
   EXPECT_EQ(TargetTables(database_).Dump(), converted);
   EXPECT_TRUE(testing::FilesEndingWith(database_, ".cdx").empty());
 }
@@ -765,7 +768,9 @@ TEST_F(ConversionRunTest, RunAfterAFailedOneInTheSameProgramRecreatesTheTablesIt
   RecordingWindow second;
   ASSERT_TRUE(converter.Run(second));
   EXPECT_EQ(second.questions.size(), 1u);
-  EXPECT_EQ(testing::Joined(second.lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(second.lines))));
+  EXPECT_EQ(testing::Joined(second.lines),
+            testing::Joined(
+                testing::ExpectedLog(testing::DeletionLines(second.lines), testing::LoggedWarnings(second.lines))));
   EXPECT_EQ(TargetTables(database).Dump(), fresh);
 }
 

@@ -1,6 +1,7 @@
 #include "app/converter.h"
 
 #include "app/conversion_run.h"
+#include "common/codepage.h"
 
 namespace ks {
 
@@ -19,7 +20,14 @@ void Converter::SetLegacyDirectory(const std::string& directory) {
 
 bool Converter::Run(IMainWindow& window) {
   report_.Reset(false);
-  return ConversionRun(*this, window).Execute();
+  if (!ConversionRun(*this, window).Execute()) return false;
+  const std::vector<std::string> warnings = report_.WarningLines();
+  if (warnings_in_log_ && !warnings.empty()) {
+    window.AddLogLine("");
+    window.AddLogLine(W(kWarningsHeading));
+    for (const std::string& line : warnings) window.AddLogLine(Utf8ToCp1251(line));
+  }
+  return true;
 }
 
 void Converter::Check(IMainWindow& window) {

@@ -30,7 +30,11 @@ class Converter {
 
   // The whole conversion, synchronously. False when the operator did not confirm the
   // question (nothing is touched then). Errors propagate to the caller, which shows them.
+  // A completed run that could not store everything as it was ends the log with an empty
+  // line, the heading "Предупреждения:" and the report's warning lines.
   bool Run(IMainWindow& window);
+  // The command line prints the warnings apart, so that its log stays as the window's was.
+  void SetWarningsInLog(bool in_log) { warnings_in_log_ = in_log; }
   // A dry run: the structure probe and a reading pass over every legacy record and memo
   // with the checks of the real run, creating and writing nothing. Errors propagate.
   void Check(IMainWindow& window);
@@ -49,6 +53,7 @@ class Converter {
   std::string database_path_;
   std::string legacy_directory_;
   ConversionReport report_;
+  bool warnings_in_log_ = true;
 };
 
 }  // namespace ks

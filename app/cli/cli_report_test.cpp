@@ -92,18 +92,18 @@ class CliReportTest : public ::testing::Test {
 };
 
 constexpr char kWarnings[] =
-    "warning: MODEL.GTD: 1 text(s) longer than the field (30 characters) cut to its width\n"
-    "warning: GOODS.PRICE: 300 number(s) too wide for the field (19 characters) stored as asterisks, which read "
-    "back as no value\n"
-    "warning: GOODS.GTD: 300 text(s) longer than the field (30 characters) cut to its width\n"
-    "warning: FULLSTORAGE -> GOODS: 300 goods line(s) belong to a document of a type that is not converted (10)\n";
+    "Предупреждения:\n"
+    "MODEL.GTD: 1 текст длиннее поля (30 символов) обрезан по его ширине\n"
+    "GOODS.PRICE: 300 чисел шире поля (19 символов) записаны звёздочками и читаются как пустые значения\n"
+    "GOODS.GTD: 300 текстов длиннее поля (30 символов) обрезаны по его ширине\n"
+    "FULLSTORAGE -> GOODS: 300 строк товаров относятся к документу того типа, который не преобразуется (10)\n";
 
 TEST_F(CliReportTest, RunWarnsAfterTheLogAndWritesTheReport) {
   const CliResult r = Run("--yes --report '" + dir_.Path() + "report.json'");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, kWarnings);
   EXPECT_NE(r.out.find("Преобразование данных успешно завершено\n---\n\n"), std::string::npos);
-  EXPECT_EQ(r.out.find("warning"), std::string::npos);  // the log stays as it is
+  EXPECT_EQ(r.out.find("Предупреждения"), std::string::npos);  // the log stays as it is
 
   const testing::JsonValue json = testing::ReadJsonFile(dir_.Path() + "report.json");
   EXPECT_EQ(json["mode"].text, "run");

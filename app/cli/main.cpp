@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
 
   int status = kExitDone;
   ks::Converter converter;
+  converter.SetWarningsInLog(false);
   std::vector<std::string> locks;
   try {
     const std::string legacy =
@@ -111,7 +112,11 @@ int main(int argc, char** argv) {
   converter.Report().SetLegacyLockFiles(locks);
 
   // After the log: what could not be stored as it is, also when the run stopped early.
-  PrintLines(stderr, converter.Report().WarningLines());
+  const std::vector<std::string> warnings = converter.Report().WarningLines();
+  if (!warnings.empty()) {
+    std::fprintf(stderr, "%s\n", ks::kWarningsHeading);
+    PrintLines(stderr, warnings);
+  }
   if (!options->report.empty()) {
     std::string reason;
     if (!WriteTextFile(options->report, converter.Report().ToJson(), reason)) {

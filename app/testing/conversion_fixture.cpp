@@ -75,7 +75,8 @@ std::vector<std::string> CdxDeletionLines() {
   return lines;
 }
 
-std::vector<std::string> ExpectedLog(const std::vector<std::string>& deletion_lines) {
+std::vector<std::string> ExpectedLog(const std::vector<std::string>& deletion_lines,
+                                     const std::vector<std::string>& warnings) {
   std::vector<std::string> log = CreationLines();
   for (int stage = 1; stage <= 11; ++stage) {
     for (const std::string& line : StageLines(stage)) log.push_back(line);
@@ -90,7 +91,17 @@ std::vector<std::string> ExpectedLog(const std::vector<std::string>& deletion_li
                            "Преобразование данных успешно завершено", "---", ""}) {
     log.push_back(line);
   }
+  if (!warnings.empty()) {
+    log.push_back("");
+    log.push_back("Предупреждения:");
+    log.insert(log.end(), warnings.begin(), warnings.end());
+  }
   return log;
+}
+
+std::vector<std::string> LoggedWarnings(const std::vector<std::string>& log) {
+  const auto heading = std::find(log.begin(), log.end(), "Предупреждения:");
+  return heading == log.end() ? std::vector<std::string>() : std::vector<std::string>(heading + 1, log.end());
 }
 
 std::vector<std::string> DeletionLines(const std::vector<std::string>& log) {

@@ -41,10 +41,13 @@ std::vector<std::string> StageLines(int stage);
 // "Удаление " + name for every .cdx file the clean-up must delete, sorted.
 std::vector<std::string> CdxDeletionLines();
 // The whole log of a successful run, the clean-up block with its file lines in the order
-// given.
-std::vector<std::string> ExpectedLog(const std::vector<std::string>& deletion_lines);
+// given, and when there are warnings an empty line, their heading and the warnings.
+std::vector<std::string> ExpectedLog(const std::vector<std::string>& deletion_lines,
+                                     const std::vector<std::string>& warnings = {});
 // The clean-up block's "Удаление x" lines of a log, in their order.
 std::vector<std::string> DeletionLines(const std::vector<std::string>& log);
+// The lines after the heading "Предупреждения:" of a log, in their order.
+std::vector<std::string> LoggedWarnings(const std::vector<std::string>& log);
 // The lines joined by newlines, for readable comparisons.
 std::string Joined(const std::vector<std::string>& lines);
 
