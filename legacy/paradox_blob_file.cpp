@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "common/codepage.h"
 #include "common/exception.h"
 
@@ -10,12 +11,6 @@ namespace ks {
 namespace {
 
 [[noreturn]] void Fail(const std::string& utf8_detail) { throw Exception(W(utf8_detail)); }
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 constexpr uint8_t kHeaderBlock = 0;
 constexpr uint8_t kOwnBlock = 2;
@@ -29,11 +24,11 @@ constexpr uint32_t kOwnBlockData = 9;  // type, size, length, modification numbe
 
 ParadoxBlobPointer DecodeParadoxBlobPointer(const uint8_t* pointer) {
   ParadoxBlobPointer result;
-  const uint32_t location = U32(pointer);
+  const uint32_t location = GetLe32(pointer);
   result.index = static_cast<uint8_t>(location & 0xFF);
   result.offset = location & ~uint32_t{0xFF};
-  result.length = U32(pointer + 4);
-  result.modification = U16(pointer + 8);
+  result.length = GetLe32(pointer + 4);
+  result.modification = GetLe16(pointer + 8);
   return result;
 }
 
@@ -73,8 +68,8 @@ std::string ParadoxBlobFile::ReadOwnBlock(const ParadoxBlobPointer& pointer) con
   uint8_t head[kOwnBlockData];
   ReadExact(pointer.offset, head, sizeof head);
   if (head[0] != kOwnBlock) Fail("ссылка на примечание указывает на блок другого типа");
-  const uint64_t block_bytes = uint64_t{U16(head + 1)} * kBlockSize;
-  const uint32_t length = U32(head + 3);
+  const uint64_t block_bytes = uint64_t{GetLe16(head + 1)} * kBlockSize;
+  const uint32_t length = GetLe32(head + 3);
   if (length != pointer.length) Fail("длина примечания в блоке не совпадает со ссылкой");
   if (kOwnBlockData + uint64_t{length} > block_bytes) Fail("примечание длиннее своего блока");
   std::string value(length, '\0');

@@ -2,17 +2,12 @@
 
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "common/codepage.h"
 #include "common/exception.h"
 
 namespace ks {
 namespace {
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 [[noreturn]] void Fail(const std::string& utf8_detail) { throw Exception(W(utf8_detail)); }
 
@@ -77,19 +72,19 @@ class Cursor {
 ParadoxHeader ParseParadoxHeader(const uint8_t* data, size_t size) {
   if (size < kParadoxFixedHeaderSize) Fail("файл короче заголовка таблицы");
   ParadoxHeader h;
-  h.record_size = U16(data + 0x00);
-  h.header_size = U16(data + 0x02);
+  h.record_size = GetLe16(data + 0x00);
+  h.header_size = GetLe16(data + 0x02);
   h.file_type = data[0x04];
   const int block_kib = data[0x05];
-  h.record_count = U32(data + 0x06);
-  h.used_blocks = U16(data + 0x0A);
-  h.file_blocks = U16(data + 0x0C);
-  h.first_block = U16(data + 0x0E);
-  h.last_block = U16(data + 0x10);
-  const int field_count = U16(data + 0x21);
-  h.key_field_count = U16(data + 0x23);
+  h.record_count = GetLe32(data + 0x06);
+  h.used_blocks = GetLe16(data + 0x0A);
+  h.file_blocks = GetLe16(data + 0x0C);
+  h.first_block = GetLe16(data + 0x0E);
+  h.last_block = GetLe16(data + 0x10);
+  const int field_count = GetLe16(data + 0x21);
+  h.key_field_count = GetLe16(data + 0x23);
   h.version = data[0x39];
-  h.auto_increment = U32(data + 0x49);
+  h.auto_increment = GetLe32(data + 0x49);
 
   if (h.file_type != 0 && h.file_type != 2) {
     Fail("это не файл данных таблицы (тип файла " + std::to_string(h.file_type) + ")");
@@ -111,9 +106,9 @@ ParadoxHeader ParseParadoxHeader(const uint8_t* data, size_t size) {
   if (h.key_field_count > field_count) Fail("ключ длиннее списка полей");
   if (h.first_block > h.file_blocks || h.last_block > h.file_blocks) Fail("ссылка на блок за пределами файла");
 
-  const uint32_t encryption = extended ? U32(data + 0x5C) : U32(data + 0x25);
+  const uint32_t encryption = extended ? GetLe32(data + 0x5C) : GetLe32(data + 0x25);
   if (encryption != 0) Fail("таблица зашифрована");
-  if (extended) h.code_page = U16(data + 0x6A);
+  if (extended) h.code_page = GetLe16(data + 0x6A);
 
   Cursor cursor(data, size, variable_start);
   const uint8_t* descriptors = cursor.Take(static_cast<size_t>(field_count) * 2, "описаниях полей");

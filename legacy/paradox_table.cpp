@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/byte_order.h"
 #include "common/codepage.h"
 #include "common/exception.h"
 #include "common/number_text.h"
@@ -19,9 +20,6 @@ namespace {
 constexpr size_t kWindowBytes = 1 << 20;
 constexpr int kBlockHeaderSize = 6;
 constexpr size_t kMaxHeaderBytes = 0xFFFF;
-
-int16_t S16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 }  // namespace
 
@@ -114,7 +112,7 @@ void ParadoxTable::WalkChain() {
     if (visited[block]) Fail("цепочка блоков замыкается на блоке " + std::to_string(block));
     visited[block] = true;
     const uint8_t* data = Block(block);
-    const int last_offset = S16(data + 4);
+    const int last_offset = static_cast<int16_t>(GetLe16(data + 4));
     int records = 0;
     if (last_offset >= 0) {
       if (last_offset % header_.record_size != 0 || last_offset / header_.record_size >= capacity) {
@@ -127,7 +125,7 @@ void ParadoxTable::WalkChain() {
       chain_.push_back({static_cast<uint16_t>(block), static_cast<uint16_t>(records), record_count_});
       record_count_ += static_cast<uint32_t>(records);
     }
-    block = U16(data);
+    block = GetLe16(data);
   }
 }
 

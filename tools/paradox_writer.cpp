@@ -10,6 +10,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "common/date_time.h"
 #include "common/exception.h"
 
@@ -257,9 +258,9 @@ void ParadoxTableWriter::Close() {
 
 void ParadoxTableWriter::WriteImage() {
   // The file ends after the last block the header counts.
-  const auto* bytes = reinterpret_cast<const unsigned char*>(image_.data());
-  const size_t header_size = bytes[2] | bytes[3] << 8;
-  const size_t file_blocks = bytes[0x0C] | bytes[0x0D] << 8;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(image_.data());
+  const size_t header_size = GetLe16(bytes + 2);
+  const size_t file_blocks = GetLe16(bytes + 0x0C);
   const size_t size = std::min(image_.size(), header_size + file_blocks * block_size_);
   std::FILE* f = std::fopen(path_.c_str(), "wb");
   if (!f) Fail(path_, "cannot create the table");
@@ -283,8 +284,8 @@ void ParadoxTableWriter::MakeDeterministic() const {
   put(0x16, zeros, 8);
   put(0x30, zeros, 8);
   put(0x54, zeros, 4);
-  const unsigned char stamp[4] = {kUpdateTime & 0xFF, (kUpdateTime >> 8) & 0xFF,
-                                  (kUpdateTime >> 16) & 0xFF, kUpdateTime >> 24};
+  uint8_t stamp[4];
+  PutLe32(stamp, kUpdateTime);
   put(0x60, stamp, 4);
   // After the field types: the table-name pointer and one pointer per field name.
   const long pointers = 0x78 + 2 * static_cast<long>(field_count_);

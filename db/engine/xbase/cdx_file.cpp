@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_order.h"
 #include "db/engine/xbase/cdx_index.h"
 #include "db/engine/xbase/xbase.h"
 
@@ -14,26 +15,6 @@ namespace {
 
 constexpr size_t kPage = 512;
 constexpr uint32_t kNone = 0xFFFFFFFFu;
-
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v);
-  Put16(p + 2, v >> 16);
-}
-void PutBE32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v >> 24);
-  p[1] = uint8_t(v >> 16);
-  p[2] = uint8_t(v >> 8);
-  p[3] = uint8_t(v);
-}
-uint32_t Get16(const uint8_t* p) { return p[0] | (uint32_t(p[1]) << 8); }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | (Get16(p + 2) << 16); }
-uint32_t GetBE32(const uint8_t* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
 
 int BitsFor(uint64_t value) {
   int bits = 0;
@@ -64,7 +45,7 @@ class TreeWriter {
     std::vector<Child> level = WriteLeaves(entries);
     while (level.size() > 1) level = WriteInterior(level);
     const uint32_t root = level.front().offset;
-    Put16(&file_[root], Get16(&file_[root]) | 1);  // mark the root
+    PutLe16(&file_[root], GetLe16(&file_[root]) | 1);  // mark the root
     return root;
   }
 
@@ -116,8 +97,8 @@ class TreeWriter {
   void Link(const std::vector<Child>& level) {
     for (size_t i = 0; i < level.size(); ++i) {
       uint8_t* page = &file_[level[i].offset];
-      Put32(page + 4, i == 0 ? kNone : level[i - 1].offset);
-      Put32(page + 8, i + 1 == level.size() ? kNone : level[i + 1].offset);
+      PutLe32(page + 4, i == 0 ? kNone : level[i - 1].offset);
+      PutLe32(page + 8, i + 1 == level.size() ? kNone : level[i + 1].offset);
     }
   }
 
@@ -135,10 +116,10 @@ class TreeWriter {
       data_end -= fresh;
       std::memcpy(page + data_end, it.key + it.dup, fresh);
     }
-    Put16(page + 0, 2);
-    Put16(page + 2, uint32_t(items.size()));
-    Put16(page + 12, uint32_t(data_end - 24 - items.size() * b));
-    Put32(page + 14, rn >= 32 ? 0xFFFFFFFFu : uint32_t((uint64_t(1) << rn) - 1));
+    PutLe16(page + 0, 2);
+    PutLe16(page + 2, uint32_t(items.size()));
+    PutLe16(page + 12, uint32_t(data_end - 24 - items.size() * b));
+    PutLe32(page + 14, rn >= 32 ? 0xFFFFFFFFu : uint32_t((uint64_t(1) << rn) - 1));
     page[18] = uint8_t((1 << bits_) - 1);
     page[19] = uint8_t((1 << bits_) - 1);
     page[20] = uint8_t(rn);
@@ -187,7 +168,7 @@ class TreeWriter {
     }
     if (!items.empty() || leaves.empty()) EmitLeaf(items, max_recno, leaves, last);
     Link(leaves);
-    if (leaves.size() == 1) Put16(&file_[leaves[0].offset], 2);
+    if (leaves.size() == 1) PutLe16(&file_[leaves[0].offset], 2);
     return leaves;
   }
 
@@ -198,8 +179,8 @@ class TreeWriter {
       const size_t n = std::min(per_node, children.size() - start);
       const uint32_t offset = NewPage();
       uint8_t* page = &file_[offset];
-      Put16(page, 0);
-      Put16(page + 2, uint32_t(n));
+      PutLe16(page, 0);
+      PutLe16(page + 2, uint32_t(n));
       for (size_t i = 0; i < n; ++i) {
         const Child& c = children[start + i];
         uint8_t* e = page + 12 + i * (key_len_ + 8);
@@ -208,7 +189,7 @@ class TreeWriter {
         } else {
           std::memset(e, pad_, key_len_);
         }
-        PutBE32(e + key_len_ + 4, c.offset);
+        PutBe32(e + key_len_ + 4, c.offset);
       }
       level.push_back(Child{offset, children[start + n - 1].last});
     }
@@ -225,16 +206,16 @@ class TreeWriter {
 // A tag header: 1024 bytes with the expressions in the pool at 512.
 void WriteTagHeader(uint8_t* h, uint32_t root, size_t key_len, uint8_t options, bool descending,
                     const std::string& expression, const std::string& filter) {
-  Put32(h, root);
-  Put32(h + 4, 0);
-  Put16(h + 12, uint32_t(key_len));
+  PutLe32(h, root);
+  PutLe32(h + 4, 0);
+  PutLe16(h + 12, uint32_t(key_len));
   h[14] = options;
   h[15] = 1;
-  Put16(h + 502, descending ? 1 : 0);
-  Put16(h + 504, uint32_t(expression.size() + 1));
-  Put16(h + 506, uint32_t(filter.size() + 1));
-  Put16(h + 508, 0);
-  Put16(h + 510, uint32_t(expression.size() + 1));
+  PutLe16(h + 502, descending ? 1 : 0);
+  PutLe16(h + 504, uint32_t(expression.size() + 1));
+  PutLe16(h + 506, uint32_t(filter.size() + 1));
+  PutLe16(h + 508, 0);
+  PutLe16(h + 510, uint32_t(expression.size() + 1));
   std::memcpy(h + 512, expression.data(), expression.size());
   std::memcpy(h + 512 + expression.size() + 1, filter.data(), filter.size());
 }
@@ -302,13 +283,13 @@ class TreeReader {
     --budget_;
     if (offset % kPage != 0 || uint64_t(offset) + kPage > file_.size() || offset < 2 * kPage) return e4data;
     const uint8_t* page = file_.data() + offset;
-    const uint32_t attr = Get16(page);
-    const uint32_t count = Get16(page + 2);
+    const uint32_t attr = GetLe16(page);
+    const uint32_t count = GetLe16(page + 2);
     if (attr & 2) return Leaf(page, count, out);
     const size_t size = key_len_ + 8;
     if (12 + count * size > kPage) return e4data;
     for (uint32_t i = 0; i < count; ++i) {
-      if (const int rc = Visit(GetBE32(page + 12 + i * size + key_len_ + 4), depth + 1, out); rc != 0) return rc;
+      if (const int rc = Visit(GetBe32(page + 12 + i * size + key_len_ + 4), depth + 1, out); rc != 0) return rc;
     }
     return 0;
   }
@@ -333,7 +314,8 @@ class TreeReader {
       std::memcpy(key.data() + dup, page + data_pos, fresh);
       std::memset(key.data() + key_len_ - trail, pad_, trail);
       out->insert(out->end(), key.begin(), key.end());
-      const uint8_t r[4] = {uint8_t(recno >> 24), uint8_t(recno >> 16), uint8_t(recno >> 8), uint8_t(recno)};
+      uint8_t r[4];
+      PutBe32(r, recno);
       out->insert(out->end(), r, r + 4);
     }
     return 0;
@@ -361,8 +343,8 @@ int CompoundIndex::Read(const std::vector<FieldDef>& fields) {
   if (!file_.ReadExactAt(0, file.data(), file.size())) return e4read;
 
   std::vector<uint8_t> dir;
-  if (Get16(&file[12]) != 10) return e4data;
-  if (const int rc = TreeReader(file, 10, ' ').Read(Get32(&file[0]), &dir); rc != 0) return rc;
+  if (GetLe16(&file[12]) != 10) return e4data;
+  if (const int rc = TreeReader(file, 10, ' ').Read(GetLe32(&file[0]), &dir); rc != 0) return rc;
   std::vector<std::pair<uint32_t, std::string>> found;  // header offset, name
   for (size_t i = 0; i + 14 <= dir.size(); i += 14) {
     std::string name(reinterpret_cast<const char*>(&dir[i]), 10);
@@ -375,15 +357,15 @@ int CompoundIndex::Read(const std::vector<FieldDef>& fields) {
     const uint8_t* h = &file[offset];
     TagDefinition definition;
     definition.name = name;
-    definition.expression = PoolText(h, Get16(h + 508), Get16(h + 510));
-    if (h[14] & 0x08) definition.filter = PoolText(h, Get16(h + 504), Get16(h + 506));
+    definition.expression = PoolText(h, GetLe16(h + 508), GetLe16(h + 510));
+    if (h[14] & 0x08) definition.filter = PoolText(h, GetLe16(h + 504), GetLe16(h + 506));
     definition.unique = (h[14] & 0x01) != 0;
-    definition.descending = Get16(h + 502) != 0;
+    definition.descending = GetLe16(h + 502) != 0;
     std::string error;
     auto tag = Tag::Make(definition, fields, &error);
-    if (!tag || Find(name) || tag->KeyLen() != Get16(h + 12)) return e4data;
+    if (!tag || Find(name) || tag->KeyLen() != GetLe16(h + 12)) return e4data;
     std::vector<uint8_t> entries;
-    if (const int rc = TreeReader(file, tag->KeyLen(), tag->PadByte()).Read(Get32(h), &entries); rc != 0) return rc;
+    if (const int rc = TreeReader(file, tag->KeyLen(), tag->PadByte()).Read(GetLe32(h), &entries); rc != 0) return rc;
     const size_t entry_size = tag->Keys().EntrySize();
     bool sorted = true;
     for (size_t i = entry_size; i < entries.size() && sorted; i += entry_size) {

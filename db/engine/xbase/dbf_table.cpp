@@ -5,6 +5,7 @@
 #include <ctime>
 #include <fcntl.h>
 
+#include "common/byte_order.h"
 #include "db/engine/xbase/cdx_index.h"
 #include "db/engine/xbase/memo_file.h"
 #include "db/engine/xbase/xbase.h"
@@ -15,17 +16,6 @@ namespace {
 constexpr uint8_t kEof = 0x1A;
 // Record locks live one byte per record in this range, far beyond any real data.
 constexpr off_t kLockBase = off_t(1) << 40;
-
-void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void PutLE32(uint8_t* p, uint32_t v) {
-  PutLE16(p, v);
-  PutLE16(p + 2, v >> 16);
-}
-uint32_t GetLE16(const uint8_t* p) { return p[0] | (uint32_t(p[1]) << 8); }
-uint32_t GetLE32(const uint8_t* p) { return GetLE16(p) | (GetLE16(p + 2) << 16); }
 
 // NAME.dbf -> NAME.fpt (or .cdx), keeping the case of the extension.
 std::string SiblingPath(const std::string& path, const char* lower_ext) {
@@ -112,7 +102,7 @@ int DbfTable::Create(const std::string& path, std::vector<FieldDef> fields, bool
     uint8_t* d = header.data() + 32 + 32 * i;
     std::memcpy(d, f.name.data(), f.name.size());
     d[11] = uint8_t(f.type);
-    PutLE32(d + 12, uint32_t(f.offset));
+    PutLe32(d + 12, uint32_t(f.offset));
     d[16] = uint8_t(f.len);
     d[17] = uint8_t(f.dec);
   }
@@ -146,9 +136,9 @@ int DbfTable::Open(const std::string& path, std::unique_ptr<DbfTable>* out) {
   const uint8_t version = head[0];
   if (version != 0x03 && version != 0xF5 && version != 0x83 && version != 0x30 && version != 0x31) return e4data;
   table->version_ = version;
-  table->count_ = GetLE32(head + 4);
-  table->header_len_ = GetLE16(head + 8);
-  table->record_width_ = GetLE16(head + 10);
+  table->count_ = GetLe32(head + 4);
+  table->header_len_ = GetLe16(head + 8);
+  table->record_width_ = GetLe16(head + 10);
   table->flags_ = head[28];
   table->code_page_ = head[29];
   if (table->header_len_ < 33 || table->header_len_ > uint64_t(size) || table->record_width_ < 2) return e4data;
@@ -231,9 +221,9 @@ int DbfTable::WriteHeader() {
   head[1] = uint8_t(tm.tm_year);
   head[2] = uint8_t(tm.tm_mon + 1);
   head[3] = uint8_t(tm.tm_mday);
-  PutLE32(head + 4, count_);
-  PutLE16(head + 8, header_len_);
-  PutLE16(head + 10, record_width_);
+  PutLe32(head + 4, count_);
+  PutLe16(head + 8, header_len_);
+  PutLe16(head + 10, record_width_);
   head[28] = flags_;
   head[29] = code_page_;
   if (!file_.WriteAt(0, head, sizeof head)) return e4write;
@@ -260,7 +250,7 @@ int DbfTable::RefreshCount() {
   }
   uint8_t count[4];
   if (!file_.ReadExactAt(4, count, 4)) return e4read;
-  const uint32_t on_disk = GetLE32(count);
+  const uint32_t on_disk = GetLe32(count);
   if (on_disk > count_) {
     const int64_t size = file_.Size();
     if (size < 0 || RecordOffset(on_disk + 1) > uint64_t(size)) return e4data;

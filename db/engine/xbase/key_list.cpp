@@ -4,6 +4,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "common/byte_order.h"
+
 namespace ks::xbase {
 namespace {
 
@@ -29,16 +31,11 @@ inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t n) {
 KeyList::KeyList(size_t key_len) : key_len_(key_len) {}
 
 uint32_t KeyList::RecNo(const uint8_t* entry, size_t key_len) {
-  const uint8_t* p = entry + key_len;
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+  return GetBe32(entry + key_len);
 }
 
 void KeyList::PutRecNo(uint8_t* entry, size_t key_len, uint32_t recno) {
-  uint8_t* p = entry + key_len;
-  p[0] = uint8_t(recno >> 24);
-  p[1] = uint8_t(recno >> 16);
-  p[2] = uint8_t(recno >> 8);
-  p[3] = uint8_t(recno);
+  PutBe32(entry + key_len, recno);
 }
 
 void KeyList::AppendEntry(Block& block, const uint8_t* entry) {

@@ -2,22 +2,10 @@
 
 #include <cerrno>
 
+#include "common/byte_order.h"
 #include "db/engine/xbase/xbase.h"
 
 namespace ks::xbase {
-namespace {
-
-uint32_t GetBE32(const uint8_t* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-void PutBE32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v >> 24);
-  p[1] = uint8_t(v >> 16);
-  p[2] = uint8_t(v >> 8);
-  p[3] = uint8_t(v);
-}
-
-}  // namespace
 
 int MemoFile::Create(const std::string& path, std::unique_ptr<MemoFile>* out) {
   std::unique_ptr<MemoFile> memo(new MemoFile());
@@ -36,11 +24,11 @@ int MemoFile::Open(const std::string& path, std::unique_ptr<MemoFile>* out) {
   if (!memo->file_.Open(path, File::Mode::kReadWrite)) return errno == ENOENT ? e4fileFind : e4open;
   uint8_t header[8];
   if (!memo->file_.ReadExactAt(0, header, sizeof header)) return e4data;
-  const uint32_t block_size = (uint32_t(header[6]) << 8) | header[7];
+  const uint32_t block_size = GetBe16(header + 6);
   const int64_t size = memo->file_.Size();
   if (block_size == 0 || size < 512) return e4data;
   memo->block_size_ = block_size;
-  memo->next_free_ = GetBE32(header);
+  memo->next_free_ = GetBe32(header);
   const uint64_t first = (512 + block_size - 1) / block_size;
   // A next-free pointer inside the header or far past the end would make new memos
   // overwrite the header or leave a hole: take the end of the file instead.
@@ -61,7 +49,7 @@ int MemoFile::Read(uint32_t block, std::string* text) const {
   const uint64_t offset = uint64_t(block) * block_size_;
   uint8_t header[8];
   if (!tail_.Read(offset, header, 8) && !file_.ReadExactAt(offset, header, 8)) return e4data;
-  const uint32_t length = GetBE32(header + 4);
+  const uint32_t length = GetBe32(header + 4);
   const uint64_t end = uint64_t(next_free_) * block_size_;
   if (offset + 8 + length > end) return e4data;
   text->resize(length);
@@ -84,7 +72,7 @@ int MemoFile::Write(std::string_view text, uint32_t* block) {
   const uint64_t used = (8 + text.size() + block_size_ - 1) / block_size_;
   if (uint64_t(next_free_) + used > 0xFFFFFFFFu) return e4write;
   uint8_t header[8] = {0, 0, 0, 1, 0, 0, 0, 0};
-  PutBE32(header + 4, uint32_t(text.size()));
+  PutBe32(header + 4, uint32_t(text.size()));
   if (tail_.End() != offset) return e4data;
   tail_.Append(header, 8);
   tail_.Append(text.data(), text.size());
@@ -106,9 +94,8 @@ int MemoFile::Flush() {
   if (!tail_.WriteTo(file_)) return e4write;
   if (!header_dirty_) return 0;
   uint8_t header[512] = {};
-  PutBE32(header, next_free_);
-  header[6] = uint8_t(block_size_ >> 8);
-  header[7] = uint8_t(block_size_);
+  PutBe32(header, next_free_);
+  PutBe16(header + 6, uint16_t(block_size_));
   // A new file gets the whole 512-byte header; later only the first 8 bytes change.
   const size_t n = file_.Size() < 512 ? sizeof header : 8;
   if (!file_.WriteAt(0, header, n)) return e4write;
