@@ -10,6 +10,7 @@
 
 #include "app/stage_frame.h"
 #include "common/main_window.h"
+#include "db/first_uid.h"
 
 namespace ks {
 
@@ -64,7 +65,7 @@ class ConversionRun {
   StageContext context_;
   TdtmDict& dict_;
   TdtmMain& main_;
-  int32_t document_maximum_ = 1000;
+  int32_t document_maximum_ = kFirstUid;
   int32_t legacy_document_maximum_ = 0;  // over every legacy document, skipped ones too
   enum class Phase { kProbing, kPreparing, kCopying, kClosing } phase_ = Phase::kProbing;
 };

@@ -2,11 +2,15 @@
 // The columns of the common document table that the document and payment-order stages both
 // fill, looked up once per stage.
 
+#include <cstdint>
 #include <string>
 
 #include "app/stage_target.h"
 
 namespace ks {
+
+// The document kind of payment orders.
+inline constexpr int32_t kPaymentOrderKind = 10;
 
 struct DocColumns {
   explicit DocColumns(StageTarget& docs);

@@ -16,7 +16,6 @@
 namespace ks {
 namespace {
 
-constexpr int32_t kPaymentOrderKind = 10;
 // The legacy mark for a payment order without a number.
 constexpr int32_t kNoPayOrder = std::numeric_limits<int32_t>::max();
 

@@ -4,6 +4,7 @@
 
 #include "app/conversion_run.h"
 #include "app/converter.h"
+#include "app/doc_columns.h"
 #include "app/stage_frame.h"
 #include "app/stage_target.h"
 #include "common/codepage.h"
@@ -11,8 +12,7 @@
 namespace ks {
 namespace {
 
-// The document kind of payment orders, and the field name of their purpose property.
-constexpr int32_t kPaymentOrderType = 10;
+// The field name of the payment orders' purpose property.
 constexpr const char* kPurposeField = "PURPOSE";
 
 // Legacy marks for "no group" and "no country".
@@ -50,7 +50,7 @@ void ConversionRun::CopyDuties() {
     duties.FieldByName("FNAME").SetAsString(W(duty.name));
     duties.Post();
   }
-  SetNextUID(dict_.cbtDuties, 1000);
+  SetNextUID(dict_.cbtDuties, kFirstUid);
   frame.Finish();
 }
 
@@ -164,10 +164,10 @@ void ConversionRun::CopyTemplates() {
   TLegacyTable& source = main_.legacy.tblTemplate;
   StageTarget templates(frame, main_.cbtTmpltDummy);
   frame.Copy(source, [&](int row) {
-    const int32_t uid = 1000 + row;
+    const int32_t uid = kFirstUid + row;
     templates.Append();
     templates.FieldByName("UID").SetAsInteger(uid);
-    templates.FieldByName("DOCTYPE").SetAsInteger(kPaymentOrderType);
+    templates.FieldByName("DOCTYPE").SetAsInteger(kPaymentOrderKind);
     templates.FieldByName("FLDNAME").SetAsString(kPurposeField);
     templates.FieldByName("FBODY").SetAsString(source.FieldByName("Comment").AsString());
     templates.Post();

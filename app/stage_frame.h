@@ -11,6 +11,7 @@
 
 #include "app/conversion_report.h"
 #include "common/main_window.h"
+#include "db/first_uid.h"
 #include "legacy/legacy_table.h"
 
 namespace ks {
@@ -71,7 +72,7 @@ class StageFrame {
   bool dry_;
   StageCounts& counts_;
   std::string last_line_;
-  int32_t running_maximum_ = 1000;
+  int32_t running_maximum_ = kFirstUid;
 };
 
 }  // namespace ks

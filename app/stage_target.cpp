@@ -12,11 +12,6 @@
 namespace ks {
 namespace {
 
-// Numeric fields as tables are created: floating point 19 characters with 6 decimals,
-// integers 11 characters, which every 32-bit value fits.
-constexpr int kFloatWidth = 19;
-constexpr int kFloatDecimals = 6;
-
 // Upper-case table name without its extension ("Firm.dbf" gives FIRM).
 std::string BareTableName(const std::string& table_file) {
   const size_t dot = table_file.rfind('.');
@@ -76,9 +71,9 @@ void TargetField::CheckMemo(const std::string& value) {
 void TargetField::CheckFloat(double value) {
   // Anything below this fits with its sign, with a digit to spare for rounding; only
   // values near or past the limit (and non-numbers) take the exact test.
-  static const double kSafe = std::pow(10.0, kFloatWidth - kFloatDecimals - 3);
+  static const double kSafe = std::pow(10.0, kFloatFieldWidth - kFloatFieldDecimals - 3);
   if (std::fabs(value) < kSafe) return;
-  if (IsOverflowMark(FloatToDbf(value, kFloatWidth, kFloatDecimals))) ++*losses_;
+  if (IsOverflowMark(FloatToDbf(value, kFloatFieldWidth, kFloatFieldDecimals))) ++*losses_;
 }
 
 void TargetField::SetAsString(const std::string& value) {
@@ -120,7 +115,7 @@ TargetField& StageTarget::FieldByName(const std::string& name) {
     const TqrxFieldDef& def = defs.FieldDef(i);
     if (UpperCp1251(def.Name()) != UpperCp1251(name)) continue;
     const auto type = static_cast<TFieldType>(def.FieldType());
-    const int width = type == ftString ? def.Size() : IsFloatType(type) ? kFloatWidth : 0;
+    const int width = type == ftString ? def.Size() : IsFloatType(type) ? kFloatFieldWidth : 0;
     TField* field = dry_ ? nullptr : &set_.FieldByName(name);
     fields_.push_back(std::make_unique<TargetField>(frame_.Report(), table_, name, field, type, width));
     return *fields_.back();

@@ -6,8 +6,9 @@
 namespace ks {
 namespace {
 
-// Ordinal of 1899-12-30 counted with 0001-01-01 as day 1.
-constexpr int32_t kDelphiEpochOrdinal = 693594;
+// The day number of 30 December 1899, where the date values start, counting 1 January of
+// the year 1 as day 1.
+constexpr int32_t kOrdinalOf30Dec1899 = 693594;
 
 bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -29,17 +30,17 @@ bool TryEncodeDate(int year, int month, int day, DateTime& out) {
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
     return false;
   }
-  out.value = OrdinalFromCivil(year, month, day) - kDelphiEpochOrdinal;
+  out.value = OrdinalFromCivil(year, month, day) - kOrdinalOf30Dec1899;
   return true;
 }
 
 int32_t DateToOrdinal(DateTime date) {
   // A value no day count reaches (not a number, or far past any calendar) has no day.
   if (!(std::fabs(date.value) < 1e9)) return 0;
-  return static_cast<int32_t>(std::floor(date.value)) + kDelphiEpochOrdinal;
+  return static_cast<int32_t>(std::floor(date.value)) + kOrdinalOf30Dec1899;
 }
 
-DateTime OrdinalToDate(int32_t ordinal) { return DateTime{double(int64_t{ordinal} - kDelphiEpochOrdinal)}; }
+DateTime OrdinalToDate(int32_t ordinal) { return DateTime{double(int64_t{ordinal} - kOrdinalOf30Dec1899)}; }
 
 void DecodeDate(DateTime date, int& year, int& month, int& day) {
   int32_t ordinal = DateToOrdinal(date);

@@ -3,6 +3,7 @@
 #include "common/codepage.h"
 #include "db/declared_fields.h"
 #include "db/dtm_dict.h"
+#include "db/first_uid.h"
 
 namespace ks {
 
@@ -79,7 +80,7 @@ void TdtmMain::SetAutoIncBeforePost(TDataSet& dataset) {
   } else {
     cbtLines.Append();
     cbtLines.FieldByName("TBLNAME").SetAsString(name);
-    next = 1000;
+    next = kFirstUid;
   }
   // The record takes its number only once the counter has moved past it: a record that kept
   // a number whose counter was never stored would share it with the next record.

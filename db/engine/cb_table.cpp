@@ -184,10 +184,10 @@ void TCBTable::CreateTable() {
     switch (def.FieldType) {
       case 'C': info.type = 'C'; info.len = static_cast<uint16_t>(def.FieldLength); break;
       case 'D': info.type = 'D'; info.len = 8; break;
-      case 'I': info.type = 'N'; info.len = 11; break;
+      case 'I': info.type = 'N'; info.len = kIntegerFieldWidth; break;
       case 'L': info.type = 'L'; info.len = 1; break;
       case 'M': info.type = 'M'; info.len = 1; break;
-      case 'N': info.type = 'N'; info.len = 19; info.dec = 6; break;
+      case 'N': info.type = 'N'; info.len = kFloatFieldWidth; info.dec = kFloatFieldDecimals; break;
       default:
         throw Exception("Field " + def.Name + " has an unknown type");
     }

@@ -22,6 +22,12 @@ std::string BufferToString(const char* data, size_t n); // exactly n bytes, zero
 // position moves past that ';'.
 std::string NextKeyField(std::string_view list, size_t& position);
 
+// The number fields of the tables the engine creates: integers take 11 characters, which
+// every 32-bit value fits; floating point numbers 19 characters with 6 decimals.
+inline constexpr int kIntegerFieldWidth = 11;
+inline constexpr int kFloatFieldWidth = 19;
+inline constexpr int kFloatFieldDecimals = 6;
+
 // Field texts.
 bool CharToBool(char c);  // T, t, Y, y
 char BoolToChar(bool value);
@@ -29,10 +35,10 @@ std::string DateToDbf(DateTime date);   // "YYYYMMDD"; "00000000" for the value 
 DateTime DbfToDate(std::string_view s);  // 0 for an empty, zero or impossible date
 // Decimal text right-aligned in width characters; a value that does not fit becomes the
 // overflow mark (width asterisks), which reads back as no value.
-std::string IntToDbf(int32_t value, int width = 11);
+std::string IntToDbf(int32_t value, int width = kIntegerFieldWidth);
 // width characters with decimals fraction digits and "." as the point; a value that does
 // not fit (or is not a number) becomes the overflow mark.
-std::string FloatToDbf(double value, int width = 19, int decimals = 6);
+std::string FloatToDbf(double value, int width = kFloatFieldWidth, int decimals = kFloatFieldDecimals);
 // The same texts written straight into a record image: exactly width bytes at out.
 void IntToDbf(int32_t value, int width, char* out);
 void FloatToDbf(double value, int width, int decimals, char* out);
