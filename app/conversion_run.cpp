@@ -67,12 +67,14 @@ bool ConversionRun::Execute() {
     CloseAllTables();
     window_.AddLogLine("OK");
     window_.AddLogLine("");
+
+    DeleteIndexes();
+    phase_ = Phase::kSyncing;
+    SyncWrittenFiles();
   } catch (const std::exception& e) {
     converter_.Report().SetExplanation(Explanation(e.what()));
     throw;
   }
-
-  DeleteIndexes();
 
   window_.AddLogLine(W("Преобразование данных успешно завершено"));
   window_.AddLogLine("---");
@@ -118,6 +120,9 @@ std::string ConversionRun::Explanation(const std::string& message) const {
   }
   if (phase_ == Phase::kClosing) {
     text += W("Преобразование прервано при записи версии и закрытии таблиц.");
+  } else if (phase_ == Phase::kSyncing) {
+    text += W("Преобразование прервано при сохранении таблиц на диске: их содержимое может быть не записано "
+              "до конца.");
   } else {
     const StageCounts& stage = stages.back();
     text += (context_.dry ? W("Проверка прервана на этапе ") : W("Преобразование прервано на этапе ")) +
@@ -227,6 +232,26 @@ void ConversionRun::DeleteIndexes() {
   window_.AddLogLine(W("Удаление индексов успешно завершено"));
   window_.AddLogLine("---");
   window_.AddLogLine("");
+}
+
+void ConversionRun::SyncWrittenFiles() {
+  const std::string directory = WithTrailingDelimiter(main_.dtbKestrel.DataPath());
+  const TqrxTableDefs& table_defs = MetadataRoot().TableDefs();
+  for (int i = 0; i < table_defs.Count(); ++i) {
+    const TqrxTableDef& def = table_defs.TableDef(i);
+    if (def.IsMemory()) continue;
+    for (const char* extension : {".dbf", ".fpt"}) {
+      const std::string path = FindFileIgnoringCase(directory, def.Name() + extension);
+      if (path.empty()) continue;  // a table without memo fields has no memo file
+      if (!SyncFile(path)) {
+        throw Exception(W("Не удалось сохранить на диске файл ") + path + ": " + std::strerror(errno));
+      }
+    }
+  }
+  // The new files' names and the deleted index files are entries of the directory.
+  if (!SyncDirectory(directory)) {
+    throw Exception(W("Не удалось сохранить на диске каталог ") + directory + ": " + std::strerror(errno));
+  }
 }
 
 }  // namespace ks

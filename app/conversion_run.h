@@ -37,6 +37,9 @@ class ConversionRun {
   void FlushTargetTables();
   void CloseAllTables();
   void DeleteIndexes();
+  // Flushes every table and memo file the run wrote, then the directory, to stable
+  // storage, so that the success line is not logged while the tables sit in memory only.
+  void SyncWrittenFiles();
 
   // The stages, in the order they run.
   void CopyDuties();
@@ -67,7 +70,7 @@ class ConversionRun {
   TdtmMain& main_;
   int32_t document_maximum_ = kFirstUid;
   int32_t legacy_document_maximum_ = 0;  // over every legacy document, skipped ones too
-  enum class Phase { kProbing, kPreparing, kCopying, kClosing } phase_ = Phase::kProbing;
+  enum class Phase { kProbing, kPreparing, kCopying, kClosing, kSyncing } phase_ = Phase::kProbing;
 };
 
 }  // namespace ks

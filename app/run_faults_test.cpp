@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -158,6 +159,51 @@ TEST_F(RunFaultsTest, WriteFailureThatTheEngineHoldsBackUntilClosingStillEndsThe
   EXPECT_TRUE(converter_.Run(second));
   EXPECT_EQ(second.lines.back(), "");
   EXPECT_EQ(second.lines[second.lines.size() - 3], "Преобразование данных успешно завершено");
+}
+
+TEST_F(RunFaultsTest, EveryWrittenFileAndTheDirectoryReachTheDiskBeforeTheSuccessLine) {
+  std::vector<std::string> flushed;
+  bool index_left_at_directory_flush = true;
+  SetFileFaultHook([&](const std::string& path, bool is_write, uint64_t offset, size_t size) -> int64_t {
+    if (is_write && offset == kFlushOffset) {
+      flushed.push_back(path);
+      if (path == database_) index_left_at_directory_flush = !testing::FilesEndingWith(database_, ".cdx").empty();
+    }
+    return static_cast<int64_t>(size);
+  });
+  ASSERT_EQ(Failure(), "");
+  std::vector<std::string> expected;
+  for (const char* extension : {".dbf", ".fpt"}) {
+    for (const std::string& name : testing::FilesEndingWith(database_, extension)) expected.push_back(database_ + name);
+  }
+  std::sort(expected.begin(), expected.end());
+  ASSERT_FALSE(flushed.empty());
+  EXPECT_EQ(flushed.back(), database_);  // the directory last, after the index files are gone
+  EXPECT_FALSE(index_left_at_directory_flush);
+  flushed.pop_back();
+  std::sort(flushed.begin(), flushed.end());
+  EXPECT_EQ(flushed, expected);
+  EXPECT_EQ(expected.size(), 16u);  // 14 tables, 2 of them with memo files
+}
+
+TEST_F(RunFaultsTest, FlushThatFailsEndsTheRunWithoutTheSuccessLine) {
+  for (const std::string failing : {"doc.fpt", ""}) {
+    SCOPED_TRACE(failing.empty() ? "directory" : failing);
+    SetFileFaultHook([&](const std::string& path, bool is_write, uint64_t offset, size_t size) -> int64_t {
+      if (is_write && offset == kFlushOffset && path == database_ + failing) return -1;
+      return static_cast<int64_t>(size);
+    });
+    const std::string message = Failure();
+    const std::string what = failing.empty() ? "каталог " + database_ : "файл " + database_ + failing;
+    EXPECT_EQ(message.substr(0, message.find('\n')), "Не удалось сохранить на диске " + what + ": Input/output error");
+    EXPECT_NE(message.find("Преобразование прервано при сохранении таблиц на диске"), std::string::npos) << message;
+    EXPECT_FALSE(LoggedSuccess());
+    EXPECT_FALSE(converter_.Report().Completed());
+    EXPECT_EQ(window_.lines.back(), "");
+    EXPECT_EQ(window_.lines[window_.lines.size() - 2], "---");
+    EXPECT_EQ(window_.lines[window_.lines.size() - 3], "Удаление индексов успешно завершено");
+    window_.lines.clear();
+  }
 }
 
 TEST_F(RunFaultsTest, LegacyReadFailureInTheMiddleOfAStage) {

@@ -117,7 +117,13 @@ bool File::WriteAt(uint64_t offset, const void* data, size_t size) {
 
 bool File::Truncate(uint64_t size) { return ::ftruncate(fd_, static_cast<off_t>(size)) == 0; }
 
-bool File::Sync() { return ::fdatasync(fd_) == 0; }
+bool File::Sync() {
+  if (Allowed(path_, true, kFlushOffset, 0) < 0) {
+    errno = EIO;
+    return false;
+  }
+  return ::fsync(fd_) == 0;
+}
 
 int64_t File::Size() const {
   struct stat st {};
@@ -131,5 +137,24 @@ bool FileExists(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool SyncFile(const std::string& path) {
+  File file;
+  return file.Open(path, File::Mode::kReadWrite) && file.Sync();
+}
+
+bool SyncDirectory(const std::string& path) {
+  if (Allowed(path, true, kFlushOffset, 0) < 0) {
+    errno = EIO;
+    return false;
+  }
+  const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return synced;
+}
 
 }  // namespace ks

@@ -36,6 +36,7 @@ class File {
   // True only when every byte was written.
   bool WriteAt(uint64_t offset, const void* data, size_t size);
   bool Truncate(uint64_t size);
+  // Flushes what was written to the file down to stable storage (fsync).
   bool Sync();
   // -1 on an error.
   int64_t Size() const;
@@ -47,9 +48,19 @@ class File {
 
 // Test hook, process-wide: when set, consulted before every read and write. It gets the
 // path, the offset and the size and returns how many bytes may go through (the full size
-// for no fault, less for a short transfer, -1 for an I/O error).
+// for no fault, less for a short transfer, -1 for an I/O error). A flush to stable storage
+// (Sync, SyncFile, SyncDirectory) is asked as a write of no bytes at kFlushOffset; -1 makes
+// it fail.
 using FileFaultHook = std::function<int64_t(const std::string& path, bool is_write, uint64_t offset, size_t size)>;
 void SetFileFaultHook(FileFaultHook hook);
+inline constexpr uint64_t kFlushOffset = UINT64_MAX;
+
+// Flushes a file that this process wrote, and may have closed since, to stable storage.
+// False with errno set when it cannot be opened or flushed.
+bool SyncFile(const std::string& path);
+// Makes the entries of a directory (files created and deleted in it) durable. A system that
+// keeps them durable by itself has nothing to do here and succeeds.
+bool SyncDirectory(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool RemoveFile(const std::string& path);

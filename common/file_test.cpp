@@ -48,5 +48,29 @@ TEST_F(FileTest, OpenFailsOnMissingFileAndDirectory) {
   EXPECT_FALSE(f.IsOpen());
 }
 
+TEST_F(FileTest, FlushesToStableStorageAndTheFaultHookCanFailThem) {
+  {
+    File f;
+    ASSERT_TRUE(f.Open(path_, File::Mode::kCreate));
+    ASSERT_TRUE(f.WriteAt(0, "abc", 3));
+    EXPECT_TRUE(f.Sync());
+  }
+  EXPECT_TRUE(SyncFile(path_));
+  EXPECT_TRUE(SyncDirectory(::testing::TempDir()));
+  EXPECT_FALSE(SyncFile(path_ + ".missing"));
+  EXPECT_FALSE(SyncDirectory(path_ + ".missing/"));
+
+  // Only the flushes fail: writes of bytes pass.
+  SetFileFaultHook([](const std::string&, bool is_write, uint64_t offset, size_t size) -> int64_t {
+    return is_write && offset == kFlushOffset ? -1 : static_cast<int64_t>(size);
+  });
+  File f;
+  ASSERT_TRUE(f.Open(path_, File::Mode::kReadWrite));
+  EXPECT_TRUE(f.WriteAt(0, "xyz", 3));
+  EXPECT_FALSE(f.Sync());
+  EXPECT_FALSE(SyncFile(path_));
+  EXPECT_FALSE(SyncDirectory(::testing::TempDir()));
+}
+
 }  // namespace
 }  // namespace ks
