@@ -1,5 +1,6 @@
 // Faults during a run: each ends it with a message that says what went wrong and where,
-// never with a crash and never with the success lines.
+// never with a crash and never with the success lines. And links planted in the database
+// directory, which a run must never write or delete through.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -286,6 +287,30 @@ TEST_F(RunFaultsTest, TableLockedByAnotherProgram) {
       << message;
   EXPECT_EQ(testing::DirectorySnapshot(database_), snapshot);  // nothing was recreated under it
   EXPECT_TRUE(window.lines.empty());
+}
+
+TEST_F(RunFaultsTest, LinksPlantedInTheDatabaseDirectoryAreReplacedNotWrittenThrough) {
+  namespace fs = std::filesystem;
+  const std::string outside = dir_.Path() + "outside/";
+  fs::create_directories(outside);
+  fs::create_directories(database_);
+  for (const char* name : {"victim", "hard", "victim.cdx"}) std::ofstream(outside + name) << "precious " << name;
+  fs::create_symlink(outside + "victim", database_ + "country.dbf");
+  fs::create_hard_link(outside + "hard", database_ + "goods.dbf");
+  fs::create_symlink(outside + "victim.cdx", database_ + "stray.cdx");
+  fs::create_symlink(outside + "nowhere", database_ + "dangling.cdx");
+  const std::string before = testing::DirectorySnapshot(outside);
+
+  EXPECT_EQ(Failure(), "");
+  EXPECT_TRUE(LoggedSuccess());
+  EXPECT_EQ(testing::DirectorySnapshot(outside), before);
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(database_ + "country.dbf")));
+  EXPECT_EQ(fs::hard_link_count(database_ + "goods.dbf"), 1u);
+  EXPECT_EQ(fs::hard_link_count(outside + "hard"), 1u);
+  // The clean-up removed the links named *.cdx, not what they lead to.
+  EXPECT_FALSE(fs::exists(fs::symlink_status(database_ + "stray.cdx")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(database_ + "dangling.cdx")));
+  EXPECT_TRUE(fs::exists(outside + "victim.cdx"));
 }
 
 }  // namespace

@@ -45,7 +45,14 @@ bool File::Open(const std::string& path, Mode mode) {
   switch (mode) {
     case Mode::kReadOnly: flags |= O_RDONLY; break;
     case Mode::kReadWrite: flags |= O_RDWR; break;
-    case Mode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::kCreate:
+      // A new file in the directory, never one an existing entry leads to: a symbolic
+      // or hard link planted under the table's name would otherwise have the table
+      // written through it into a file elsewhere. The old entry goes first (as a link,
+      // not what it points to); then the name must be free and is not followed.
+      if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+      flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+      break;
   }
   fd_ = ::open(path.c_str(), flags, 0666);
   if (fd_ < 0) return false;

@@ -12,7 +12,9 @@ namespace ks {
 
 class File {
  public:
-  enum class Mode { kReadOnly, kReadWrite, kCreate /* truncates or creates, read-write */ };
+  // kCreate: read-write, a new empty file; whatever stood under the name before (a file, or
+  // a link, removed as a link) is removed first, and nothing is written through a link.
+  enum class Mode { kReadOnly, kReadWrite, kCreate };
 
   File() = default;
   ~File();

@@ -14,9 +14,11 @@ bool HasExtension(const std::string& name, const std::string& ext) {
   return dot != std::string::npos && strcasecmp(name.c_str() + dot + 1, ext.c_str()) == 0;
 }
 
-bool IsPlainFile(const std::string& path) {
+// A file, or a link of any kind: the entry itself, never what a link leads to, so that a
+// clean-up removes the link and leaves its target alone.
+bool IsFileOrLink(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::lstat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode));
 }
 
 // Byte 28 of a table file header: bit 0 says a structural index file belongs to it.
@@ -37,7 +39,7 @@ std::vector<std::string> FilesWithExtension(const std::string& directory, const 
   if (handle == nullptr) return names;
   while (const dirent* entry = ::readdir(handle)) {
     const std::string name = entry->d_name;
-    if (HasExtension(name, ext) && IsPlainFile(dir + name)) names.push_back(name);
+    if (HasExtension(name, ext) && IsFileOrLink(dir + name)) names.push_back(name);
   }
   ::closedir(handle);
   return names;
