@@ -73,6 +73,7 @@ const char* ValueLossName(ValueLoss loss) {
     case ValueLoss::kTextCut: return "text_cut";
     case ValueLoss::kNumberOverflow: return "number_overflow";
     case ValueLoss::kMissingIn866: return "missing_in_cp866";
+    case ValueLoss::kNumberTooLarge: return "number_too_large";
   }
   return "";
 }
@@ -139,6 +140,12 @@ std::vector<std::string> ConversionReport::WarningLines() const {
         lines.push_back(where + CountOf(n, "значение", "значения", "значений") + " " +
                         RussianPlural(n, "содержит", "содержат", "содержат") +
                         " символы, которых нет в кодовой странице 866; они записаны как \"?\"");
+        break;
+      case ValueLoss::kNumberTooLarge:
+        lines.push_back(where + CountOf(n, "число", "числа", "чисел") + " " +
+                        RussianPlural(n, "слишком велико для поля и записано как 0",
+                                      "слишком велики для поля и записаны как 0",
+                                      "слишком велики для поля и записаны как 0"));
         break;
     }
   }

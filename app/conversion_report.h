@@ -22,6 +22,7 @@ enum class ValueLoss {
   kTextCut,          // a text longer than its character field: the rest is cut off
   kNumberOverflow,   // a number too wide for its field: stored as the overflow mark (asterisks)
   kMissingIn866,     // a memo character that code page 866 lacks: stored as "?"
+  kNumberTooLarge,   // digits too many for an integer field (a document number): stored as 0
 };
 
 // One target field and one kind of loss, with the number of values affected.

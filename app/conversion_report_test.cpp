@@ -44,6 +44,7 @@ LegacyFixture TroubledDatabase() {
     w.SetLong("DocumentID", 10);
     w.SetLong("TypeDoc", 1);
     w.SetText("Note", W("Договор «Север»"));  // the quotes have no 866 counterpart
+    w.SetText("Number", W("А-99999999999"));      // too large for INTNUM: stored as 0
     w.Append();
     w.SetLong("DocumentID", 11);
     w.SetLong("TypeDoc", 3);  // not converted
@@ -95,7 +96,8 @@ std::string Losses(const ConversionReport& report) {
 }
 
 constexpr char kExpectedLosses[] =
-    "MODEL.GTD text_cut 1; DOC.FCOMPLEX missing_in_cp866 1; GOODS.PRICE number_overflow 2; ";
+    "MODEL.GTD text_cut 1; DOC.INTNUM number_too_large 1; DOC.FCOMPLEX missing_in_cp866 1; "
+    "GOODS.PRICE number_overflow 2; ";
 
 TEST_F(ConversionReportTest, RunCountsWhatItCouldNotStoreAndLogsItInRussianAfterTheRun) {
   RecordingWindow window;
@@ -132,6 +134,7 @@ TEST_F(ConversionReportTest, RunCountsWhatItCouldNotStoreAndLogsItInRussianAfter
 
   EXPECT_EQ(testing::Joined(report.WarningLines()),
             "MODEL.GTD: 1 текст длиннее поля (30 символов) обрезан по его ширине\n"
+            "DOC.INTNUM: 1 число слишком велико для поля и записано как 0\n"
             "DOC.FCOMPLEX: 1 значение содержит символы, которых нет в кодовой странице 866; они записаны как \"?\"\n"
             "GOODS.PRICE: 2 числа шире поля (19 символов) записаны звёздочками и читаются как пустые значения\n"
             "Group -> tGroup.DBF: 1 запись повторяет уже записанный идентификатор (7)\n"
@@ -187,11 +190,12 @@ TEST_F(ConversionReportTest, JsonReadsBackWithEveryCount) {
   EXPECT_EQ(stages.items[1]["written"].number, 3);
   EXPECT_EQ(stages.items[1]["duplicate_identifiers"]["identifiers"].items[0].number, 7);
   const testing::JsonValue& losses = json["value_losses"];
-  ASSERT_EQ(losses.items.size(), 3u);
-  EXPECT_EQ(losses.items[2]["table"].text, "GOODS");
-  EXPECT_EQ(losses.items[2]["field"].text, "PRICE");
-  EXPECT_EQ(losses.items[2]["loss"].text, "number_overflow");
-  EXPECT_EQ(losses.items[2]["count"].number, 2);
+  ASSERT_EQ(losses.items.size(), 4u);
+  EXPECT_EQ(losses.items[1]["loss"].text, "number_too_large");
+  EXPECT_EQ(losses.items[3]["table"].text, "GOODS");
+  EXPECT_EQ(losses.items[3]["field"].text, "PRICE");
+  EXPECT_EQ(losses.items[3]["loss"].text, "number_overflow");
+  EXPECT_EQ(losses.items[3]["count"].number, 2);
   EXPECT_EQ(json["orphan_goods_lines"]["document_missing"]["identifiers"].items[0].number, 99);
   EXPECT_EQ(json["orphan_goods_lines"]["document_skipped"]["count"].number, 1);
 }

@@ -21,7 +21,9 @@ DocColumns::DocColumns(StageTarget& docs)
 
 void DocColumns::SetNumber(const std::string& text) {
   strnum.SetAsString(text);
-  intnum.SetAsInteger(ExtractNumber(text));
+  bool overflow = false;
+  const int32_t number = ExtractNumber(text, &overflow);
+  intnum.SetAsInteger(number, overflow);
 }
 
 void DocColumns::SetHomeCurrency() {

@@ -15,7 +15,8 @@ inline constexpr int32_t kPaymentOrderKind = 10;
 struct DocColumns {
   explicit DocColumns(StageTarget& docs);
 
-  // STRNUM and, from its first run of digits, INTNUM.
+  // STRNUM and, from its first run of digits, INTNUM (0, counted as a loss, for digits that
+  // do not fit it).
   void SetNumber(const std::string& text);
   // A converted document is kept in the home currency: CURRID 0, RATE 1, BYCURR false.
   void SetHomeCurrency();

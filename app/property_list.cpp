@@ -38,13 +38,17 @@ std::string EncodeDateTime(DateTime value) { return "D" + HexOfDouble(value.valu
 
 std::string EncodeBoolean(bool value) { return value ? "BT" : "BF"; }
 
-int32_t ExtractNumber(std::string_view text) {
+int32_t ExtractNumber(std::string_view text, bool* overflow) {
+  if (overflow != nullptr) *overflow = false;
   size_t i = 0;
   while (i < text.size() && !(text[i] >= '0' && text[i] <= '9')) ++i;
   int64_t value = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     value = value * 10 + (text[i] - '0');
-    if (value > std::numeric_limits<int32_t>::max()) return 0;
+    if (value > std::numeric_limits<int32_t>::max()) {
+      if (overflow != nullptr) *overflow = true;
+      return 0;
+    }
   }
   return static_cast<int32_t>(value);
 }

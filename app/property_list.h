@@ -20,8 +20,8 @@ std::string EncodeDateTime(DateTime value);
 std::string EncodeBoolean(bool value);
 
 // The value of the first run of decimal digits in the text; 0 when there is none, and 0
-// when the run does not fit a 32-bit integer.
-int32_t ExtractNumber(std::string_view text);
+// when the run does not fit a 32-bit integer (then *overflow, when given, is set).
+int32_t ExtractNumber(std::string_view text, bool* overflow = nullptr);
 
 // Collects the lines of one property list.
 class PropertyList {

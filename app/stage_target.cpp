@@ -48,6 +48,8 @@ TargetField::TargetField(ConversionReport& report, const std::string& table, con
     losses_ = &report.ValueLossCounter(table, name, ValueLoss::kMissingIn866, 0);
   } else if (IsFloatType(type)) {
     losses_ = &report.ValueLossCounter(table, name, ValueLoss::kNumberOverflow, width);
+  } else if (type == ftInteger || type == ftSmallint || type == ftWord || type == ftAutoInc) {
+    losses_ = &report.ValueLossCounter(table, name, ValueLoss::kNumberTooLarge, 0);
   }
 }
 
@@ -82,7 +84,8 @@ void TargetField::SetAsString(const std::string& value) {
   if (field_ != nullptr) field_->SetAsString(value);
 }
 
-void TargetField::SetAsInteger(int32_t value) {
+void TargetField::SetAsInteger(int32_t value, bool value_lost) {
+  if (value_lost && losses_ != nullptr) ++*losses_;
   if (field_ != nullptr) field_->SetAsInteger(value);
 }
 

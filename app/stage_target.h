@@ -26,7 +26,8 @@ class TargetField {
               TFieldType type, int width);
 
   void SetAsString(const std::string& value);
-  void SetAsInteger(int32_t value);
+  // value_lost: value stands in for one the field cannot hold; it is counted in the report.
+  void SetAsInteger(int32_t value, bool value_lost = false);
   void SetAsFloat(double value);
   void SetAsBoolean(bool value);
   void SetAsDateTime(DateTime value);
