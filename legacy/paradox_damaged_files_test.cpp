@@ -20,9 +20,7 @@
 namespace ks {
 namespace {
 
-std::string SampleDir() {
-  return testing::SharedDir() + "/testdata/paradox/";
-}
+using testing::SampleDir;
 
 std::vector<uint8_t> Load(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -55,9 +53,11 @@ std::string ReadEverything(const std::string& db, const std::string& mb, bool re
   }
 }
 
-class DamagedTable : public ::testing::Test {
+class DamagedTable : public testing::SampleFilesTest {
  protected:
   void SetUp() override {
+    testing::SampleFilesTest::SetUp();
+    if (HasFatalFailure()) return;
     db_ = dir_.Path() + "biolife.db";
     mb_ = dir_.Path() + "biolife.mb";
     original_db_ = Load(SampleDir() + "biolife.db");

@@ -28,9 +28,9 @@ namespace {
 
 using testing::JsonValue;
 
-std::string SampleDir() {
-  return testing::SharedDir() + "/testdata/paradox/";
-}
+using testing::SampleDir;
+
+class ParadoxRealFiles : public testing::SampleFilesTest {};
 
 // Texts of the samples to UTF-8: 866 for the Russian tables, and the Western code pages,
 // whose letters in these files are those of Latin-1.
@@ -167,24 +167,24 @@ void CompareWithReference(const std::string& db, const std::string& mb, const st
   EXPECT_EQ(row, rows);
 }
 
-TEST(ParadoxRealFiles, KeyedTableWithNumbers) { CompareWithReference("country.db", "", "country.expected.json"); }
+TEST_F(ParadoxRealFiles, KeyedTableWithNumbers) { CompareWithReference("country.db", "", "country.expected.json"); }
 
-TEST(ParadoxRealFiles, MemosAndGraphicsInTheBlobFile) {
+TEST_F(ParadoxRealFiles, MemosAndGraphicsInTheBlobFile) {
   CompareWithReference("biolife.db", "biolife.mb", "biolife.expected.json");
   CompareWithReference("mushrooms.db", "mushrooms.mb", "mushrooms.expected.json");
 }
 
-TEST(ParadoxRealFiles, EveryFieldType) { CompareWithReference("TypSammlung.DB", "TypSammlung.MB", "TypSammlung.expected.json"); }
+TEST_F(ParadoxRealFiles, EveryFieldType) { CompareWithReference("TypSammlung.DB", "TypSammlung.MB", "TypSammlung.expected.json"); }
 
-TEST(ParadoxRealFiles, RussianTextsInCodePage866) {
+TEST_F(ParadoxRealFiles, RussianTextsInCodePage866) {
   CompareWithReference("of_cp866.db", "", "of.expected.json");
   // The 3.5 header has no code-page field; the same texts read as 866.
   CompareWithReference("of.db", "", "of.expected.json", 866);
 }
 
-TEST(ParadoxRealFiles, EmptyTable) { CompareWithReference("empty.db", "empty.mb", "empty.expected.json"); }
+TEST_F(ParadoxRealFiles, EmptyTable) { CompareWithReference("empty.db", "empty.mb", "empty.expected.json"); }
 
-TEST(ParadoxRealFiles, RecordsFollowTheBlockChainNotTheFile) {
+TEST_F(ParadoxRealFiles, RecordsFollowTheBlockChainNotTheFile) {
   // Blocks 2 and 3 of the Russian table trade places in the file and are relinked, so that
   // the chain reads 1, 3, 2, 4, ...; a stray block past the chain must never be read.
   std::ifstream in(SampleDir() + "of_cp866.db", std::ios::binary);
@@ -222,7 +222,7 @@ TEST(ParadoxRealFiles, RecordsFollowTheBlockChainNotTheFile) {
   EXPECT_EQ(row, 2197u);
 }
 
-TEST(ParadoxRealFiles, HeaderDetails) {
+TEST_F(ParadoxRealFiles, HeaderDetails) {
   ParadoxTable table;
   table.Open(SampleDir() + "TypSammlung.DB", SampleDir() + "TypSammlung.MB", "TypSammlung");
   EXPECT_EQ(table.Header().version, 12);
@@ -241,7 +241,7 @@ TEST(ParadoxRealFiles, HeaderDetails) {
   EXPECT_FALSE(table.Header().Keyed());
 }
 
-TEST(ParadoxRealFiles, NumbersAndBcdReadTheSameUnderADecimalCommaLocale) {
+TEST_F(ParadoxRealFiles, NumbersAndBcdReadTheSameUnderADecimalCommaLocale) {
   // Every value of every type as text and as a number, under "C" and then under a locale
   // whose decimal separator is a comma.
   auto read_all = [] {
@@ -267,7 +267,7 @@ TEST(ParadoxRealFiles, NumbersAndBcdReadTheSameUnderADecimalCommaLocale) {
   EXPECT_EQ(in_comma_locale, in_c);
 }
 
-TEST(ParadoxRealFiles, FindByIntegerField) {
+TEST_F(ParadoxRealFiles, FindByIntegerField) {
   ParadoxTable table;
   table.Open(SampleDir() + "mushrooms.db", SampleDir() + "mushrooms.mb", "mushrooms");
   ASSERT_TRUE(table.Find(0, 4));
