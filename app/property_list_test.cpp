@@ -31,6 +31,11 @@ TEST(PropertyList, ExtractNumberTakesTheFirstRunOfDigits) {
   EXPECT_EQ(ExtractNumber("2147483647"), 2147483647);
   EXPECT_EQ(ExtractNumber("2147483648"), 0);
   EXPECT_EQ(ExtractNumber("99999999999999999999999"), 0);
+  bool overflow = true;
+  EXPECT_EQ(ExtractNumber("N 2147483647", &overflow), 2147483647);
+  EXPECT_FALSE(overflow);
+  EXPECT_EQ(ExtractNumber("N 2147483648/1", &overflow), 0);
+  EXPECT_TRUE(overflow);
 }
 
 TEST(PropertyList, LinesAreJoinedByCrLfWithoutTrailingSeparator) {
