@@ -1,0 +1,52 @@
+// The window program on Windows: start-up in the fixed order, then the message loop until
+// the main window closes.
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+#include "app/configuration.h"
+#include "app/converter.h"
+#include "app/startup.h"
+#include "app/win32/main_window_win32.h"
+#include "app/win32/wide_text.h"
+#include "db/engine/cb_engine.h"
+
+namespace {
+
+void ShowFailure(const std::string& text) {
+  MessageBoxW(nullptr, ks::WideFromAnsi(text).c_str(), ks::ApplicationTitle(), MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
+  // The metadata document is loaded before anything else; a failure stops the program with
+  // its message before any window shows.
+  try {
+    ks::LoadProcessMetadata();
+  } catch (const std::exception& e) {
+    ShowFailure(e.what());
+    return 1;
+  }
+  // A run keeps the message loop waiting for minutes while it paints its log and bar; the
+  // window must not be replaced by the system's "not responding" ghost meanwhile.
+  DisableProcessWindowsGhosting();
+  try {
+    ks::Converter converter;  // the data modules
+    ks::TfrmMain window(converter);
+    // Errors of background work (the flush tick) go to the application's error box.
+    ks::TCBEnv::Instance().SetErrorDisplay([&window](const std::exception& e) { window.ShowErrorBox(e.what()); });
+    window.StartFlushTimer(ks::TCBEngine::kFlushIntervalMs);
+    window.LoadConfiguration(ks::ExecutableDirectory());
+    window.Show(show_command);
+    const int exit_code = window.RunMessageLoop();
+    ks::TCBEnv::Instance().SetErrorDisplay(nullptr);
+    return exit_code;
+  } catch (const std::exception& e) {
+    ks::TCBEnv::Instance().SetErrorDisplay(nullptr);
+    ShowFailure(e.what());
+    return 1;
+  }
+}
