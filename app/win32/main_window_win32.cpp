@@ -8,6 +8,7 @@
 
 #include "app/configuration.h"
 #include "app/converter.h"
+#include "app/win32/button_glyphs.h"
 #include "app/win32/log_text.h"
 #include "app/win32/resource.h"
 #include "app/win32/wide_text.h"
@@ -35,6 +36,9 @@ TfrmMain::TfrmMain(Converter& converter) : converter_(converter) {
 
 TfrmMain::~TfrmMain() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  for (HICON glyph : glyphs_) {
+    if (glyph != nullptr) DestroyIcon(glyph);
+  }
 }
 
 INT_PTR CALLBACK TfrmMain::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -112,6 +116,11 @@ void TfrmMain::CreateControls() {
                        WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL |
                            ES_AUTOVSCROLL | ES_NOHIDESEL,
                        IDC_LOG);
+  const int glyph_size = GetSystemMetrics(SM_CXSMICON);
+  glyphs_[0] = CreateButtonGlyph(ButtonGlyph::kRun, glyph_size);
+  glyphs_[1] = CreateButtonGlyph(ButtonGlyph::kExit, glyph_size);
+  SendMessageW(btnRun_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyphs_[0]));
+  SendMessageW(btnExit_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyphs_[1]));
   SendMessageW(memCopyLog_, EM_SETLIMITTEXT, 0, 0);  // the log keeps every line of every run
   themed_progress_ = GetWindowTheme(pbrCopyProgress_) != nullptr;
   SendMessageW(pbrCopyProgress_, PBM_SETRANGE32, 0, progress_max_);

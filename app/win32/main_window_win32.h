@@ -64,6 +64,7 @@ class TfrmMain : public IMainWindow {
   HWND pbrCopyProgress_ = nullptr;
   HWND btnRun_ = nullptr;
   HWND btnExit_ = nullptr;
+  HICON glyphs_[2] = {};  // of "Старт" and "Выход"
   bool log_empty_ = true;
   bool themed_progress_ = false;
   int progress_max_ = 100;
