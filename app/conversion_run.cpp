@@ -13,6 +13,7 @@
 #include "common/codepage.h"
 #include "common/file.h"
 #include "db/database_files.h"
+#include "db/engine/cb_errors.h"
 #include "db/engine/xbase/xbase.h"
 #include "db/table_creation.h"
 #include "legacy/legacy_alias.h"
@@ -39,6 +40,19 @@ void CreateDirectories(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     throw Exception(W("Не могу создать каталог ") + path);
+  }
+}
+
+// What an engine failure the table component reports by its code alone means, or nothing.
+std::string EngineFailureMeaning(const std::exception& failure) {
+  const auto* engine = dynamic_cast<const ECBEngineError*>(&failure);
+  if (engine == nullptr) return std::string();
+  switch (engine->Code()) {
+    case e4create: return W("Не удалось создать файл таблицы.");
+    case e4read: return W("Не удалось прочитать файл таблицы.");
+    case e4write: return W("Не удалось записать в файл таблицы.");
+    case e4data: return W("Файл таблицы повреждён.");
+    default: return std::string();
   }
 }
 
@@ -72,7 +86,7 @@ bool ConversionRun::Execute() {
     phase_ = Phase::kSyncing;
     SyncWrittenFiles();
   } catch (const std::exception& e) {
-    converter_.Report().SetExplanation(Explanation(e.what()));
+    converter_.Report().SetExplanation(Explanation(e));
     throw;
   }
 
@@ -89,7 +103,7 @@ void ConversionRun::Check() {
   try {
     RunStages();
   } catch (const std::exception& e) {
-    converter_.Report().SetExplanation(Explanation(e.what()));
+    converter_.Report().SetExplanation(Explanation(e));
     throw;
   }
   window_.SetProgressPosition(0);
@@ -97,20 +111,12 @@ void ConversionRun::Check() {
   converter_.Report().SetCompleted();
 }
 
-std::string ConversionRun::Explanation(const std::string& message) const {
+std::string ConversionRun::Explanation(const std::exception& failure) const {
   const std::string& directory = main_.dtbKestrel.DataPath();
   std::string text = "\n";
   // The table component reports engine failures by their code alone.
-  static const struct {
-    int code;
-    const char* meaning;
-  } kEngineCodes[] = {{e4create, "Не удалось создать файл таблицы."},
-                      {e4read, "Не удалось прочитать файл таблицы."},
-                      {e4write, "Не удалось записать в файл таблицы."},
-                      {e4data, "Файл таблицы повреждён."}};
-  for (const auto& known : kEngineCodes) {
-    if (message == W("Ошибка ") + std::to_string(known.code)) text += W(known.meaning) + "\n";
-  }
+  const std::string meaning = EngineFailureMeaning(failure);
+  if (!meaning.empty()) text += meaning + "\n";
   const std::string disk_full = context_.dry ? std::string() : DiskFullNote(directory);
   if (!disk_full.empty()) text += disk_full + "\n";
   const std::string retry = W("устраните причину и повторите преобразование.");

@@ -6,6 +6,7 @@
 // converter's report.
 
 #include <cstdint>
+#include <exception>
 #include <string>
 
 #include "app/stage_frame.h"
@@ -61,7 +62,7 @@ class ConversionRun {
 
   void RunStages();
   // What the run was doing when it failed, for the end of the error message.
-  std::string Explanation(const std::string& message) const;
+  std::string Explanation(const std::exception& failure) const;
 
   Converter& converter_;
   IMainWindow& window_;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "common/codepage.h"
 #include "db/engine/cb_engine.h"
@@ -13,7 +15,6 @@ namespace ks {
 
 namespace {
 
-constexpr int kMemoRef = sizeof(std::string*);
 constexpr char kLockNotProbed = '?';  // isLocked of a fetched record, not yet probed
 
 // A blank numeric field, or one holding the overflow mark, has no value.
@@ -170,8 +171,7 @@ void TCBDataSet::InternalOpen() {
     throw;
   }
   calc_offset_ = record_width_ + 1;
-  memo_offset_ = calc_offset_ + CalcFieldsSize();
-  flags_offset_ = memo_offset_ + kMemoRef * memo_count_;
+  flags_offset_ = calc_offset_ + CalcFieldsSize();
   bookmark_offset_ = flags_offset_ + static_cast<int>(nodes_.size());
   buffer_size_ = bookmark_offset_ + 6;
   filter_buffer_.assign(buffer_size_, '\0');
@@ -188,6 +188,7 @@ void TCBDataSet::InternalClose() {
   DestroyDefaultFields();
   if (!filter_buffer_.empty()) FreeRecordBufferData(filter_buffer_.data());
   filter_buffer_.clear();
+  memo_cache_.clear();
   nodes_.clear();
 }
 
@@ -201,26 +202,28 @@ bool TCBDataSet::Changed(const char* buffer, int node_index) const {
   return buffer[flags_offset_ + node_index] != 0;
 }
 
-std::string* TCBDataSet::MemoCache(const char* buffer, int blob_index) const {
-  std::string* text = nullptr;
-  std::memcpy(&text, buffer + memo_offset_ + kMemoRef * blob_index, kMemoRef);
-  return text;
+const std::string* TCBDataSet::MemoCache(const char* buffer, int blob_index) const {
+  const auto it = memo_cache_.find({buffer, blob_index});
+  return it == memo_cache_.end() ? nullptr : &it->second;
 }
 
-void TCBDataSet::SetMemoCache(char* buffer, int blob_index, std::string* text) {
-  delete MemoCache(buffer, blob_index);
-  std::memcpy(buffer + memo_offset_ + kMemoRef * blob_index, &text, kMemoRef);
+void TCBDataSet::SetMemoCache(const char* buffer, int blob_index, std::string text) {
+  memo_cache_[{buffer, blob_index}] = std::move(text);
+}
+
+void TCBDataSet::ClearMemoCache(const char* buffer, int blob_index) {
+  if (!memo_cache_.empty()) memo_cache_.erase({buffer, blob_index});
 }
 
 void TCBDataSet::ClearChangedFlags(char* buffer) {
   for (size_t i = 0; i + 1 < nodes_.size(); ++i) {
     SetChanged(buffer, static_cast<int>(i), false);
-    if (nodes_[i].BlobIndex >= 0) SetMemoCache(buffer, nodes_[i].BlobIndex, nullptr);
+    if (nodes_[i].BlobIndex >= 0) ClearMemoCache(buffer, nodes_[i].BlobIndex);
   }
 }
 
 void TCBDataSet::FreeRecordBufferData(char* buffer) {
-  for (int i = 0; i < memo_count_; ++i) SetMemoCache(buffer, i, nullptr);
+  for (int i = 0; i < memo_count_; ++i) ClearMemoCache(buffer, i);
 }
 
 int32_t TCBDataSet::BookmarkOf(const char* buffer) const {
@@ -305,7 +308,7 @@ void TCBDataSet::InternalInitRecord(char* buffer) {
   std::memset(buffer, ' ', record_width_ + 1);
   for (size_t i = 0; i < nodes_.size(); ++i) {
     SetChanged(buffer, static_cast<int>(i), true);
-    if (nodes_[i].BlobIndex >= 0) SetMemoCache(buffer, nodes_[i].BlobIndex, nullptr);
+    if (nodes_[i].BlobIndex >= 0) ClearMemoCache(buffer, nodes_[i].BlobIndex);
   }
 }
 
@@ -499,7 +502,7 @@ bool TCBDataSet::GetFieldData(TField& field, void* destination) {
         if (IsNoNumber(trimmed)) return false;
         const double value = std::trunc(DbfToFloat(raw));
         if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-          throw Exception("integer out of range");
+          throw Exception("the integer " + trimmed + " is out of range");
         if (destination != nullptr) {
           const int32_t number = static_cast<int32_t>(value);
           std::memcpy(destination, &number, 4);
@@ -540,8 +543,9 @@ bool TCBDataSet::GetFieldData(TField& field, void* destination) {
       default:
         return false;
     }
-  } catch (...) {
-    throw Exception("Database corruption detected.");
+  } catch (const std::exception& cause) {
+    // The fixed text first, for those who look for it; then what failed and where.
+    throw Exception("Database corruption detected. " + node.Name + ": " + cause.what());
   }
 }
 
@@ -825,7 +829,7 @@ TBlobStream::TBlobStream(TField& field, TBlobStreamMode mode)
   buffer_ = dataset_.BufferByRule();
   opened_ = buffer_ != nullptr;
   if (opened_ && mode == bmWrite) {
-    dataset_.SetMemoCache(buffer_, blob_index_, new std::string());
+    dataset_.SetMemoCache(buffer_, blob_index_, std::string());
     dataset_.SetChanged(buffer_, node_index_, true);
     modified_ = true;
   }
@@ -893,14 +897,15 @@ int64_t TBlobStream::Write(const void* source, int64_t count) {
 
   const bool was_changed = dataset_.Changed(buffer_, node_index_);
   const std::string* old_cache = dataset_.MemoCache(buffer_, blob_index_);
-  std::unique_ptr<std::string> saved(old_cache != nullptr ? new std::string(*old_cache) : nullptr);
-  dataset_.SetMemoCache(buffer_, blob_index_, new std::string(std::move(text)));
+  const std::optional<std::string> saved = old_cache != nullptr ? std::optional(*old_cache) : std::nullopt;
+  dataset_.SetMemoCache(buffer_, blob_index_, std::move(text));
   dataset_.SetChanged(buffer_, node_index_, true);
   if (field_.OnValidate) {
     try {
       field_.OnValidate(field_);
     } catch (...) {
-      dataset_.SetMemoCache(buffer_, blob_index_, saved.release());
+      if (saved) dataset_.SetMemoCache(buffer_, blob_index_, *saved);
+      else dataset_.ClearMemoCache(buffer_, blob_index_);
       dataset_.SetChanged(buffer_, node_index_, was_changed);
       throw;
     }

@@ -4,18 +4,22 @@
 // when a field is read or written, and memo text only when a memo is read or written.
 //
 // Record buffer (R = record width with the deletion mark, C = calculated-field area,
-// B = memo fields, F = table fields, P = size of a text reference):
+// F = table fields):
 //
 //   0              R bytes   record image: deletion mark, then the fields at their Offset
 //   R              1         isLocked: 'T', 'F', ' ' (none) or '?' (not probed yet)
 //   R+1            C         calculated fields: a has-value byte, then the value, each
-//   R+1+C          P*B       memo cache: one text reference per memo field (null: empty)
-//   R+1+C+PB       F+1       changed flags, one per field node, in node order
-//   K=R+1+C+PB+F+1 4         bookmark: the record number (-1 at beginning-of-file)
+//   R+1+C          F+1       changed flags, one per field node, in node order
+//   K=R+1+C+F+1    4         bookmark: the record number (-1 at beginning-of-file)
 //   K+4            1         bookmark flag
 //   K+5            1         spare
+//
+// Memo texts written to a buffer and not posted yet stay beside it, in the set's memo cache,
+// by buffer and BlobIndex: the framework fills and clears buffers as plain bytes, which
+// would leak or double-free an owning pointer kept inside them.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,8 +130,10 @@ class TCBDataSet : public TCBAllDataSet {
   void SetChanged(char* buffer, int node_index, bool changed);
   bool Changed(const char* buffer, int node_index) const;
   void ClearChangedFlags(char* buffer);
-  std::string* MemoCache(const char* buffer, int blob_index) const;
-  void SetMemoCache(char* buffer, int blob_index, std::string* text);
+  // The cached memo text of a buffer, or null when it holds none (an empty memo).
+  const std::string* MemoCache(const char* buffer, int blob_index) const;
+  void SetMemoCache(const char* buffer, int blob_index, std::string text);
+  void ClearMemoCache(const char* buffer, int blob_index);
   int32_t BookmarkOf(const char* buffer) const;
   const TFieldNode& NodeOf(const TField& field) const;
 
@@ -142,9 +148,10 @@ class TCBDataSet : public TCBAllDataSet {
   int memo_count_ = 0;
   long saved_recno_ = 0;
   // Layout of a record buffer.
-  int record_width_ = 0, calc_offset_ = 0, memo_offset_ = 0, flags_offset_ = 0;
+  int record_width_ = 0, calc_offset_ = 0, flags_offset_ = 0;
   int bookmark_offset_ = 0, buffer_size_ = 0;
   std::vector<char> filter_buffer_;
+  std::map<std::pair<const char*, int>, std::string> memo_cache_;
 };
 
 // Listeners told when a record they show is deleted or changed. The system registers none.

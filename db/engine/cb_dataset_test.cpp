@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "common/codepage.h"
 #include "common/file.h"
 #include "db/engine/test_support.h"
@@ -131,6 +132,26 @@ TEST_F(TableSetTest, WrongTypesAndStatesAreRefused) {
   EXPECT_EQ(set_->FieldByName("UID").AsInteger(), 1);
 }
 
+TEST_F(TableSetTest, AnUnreadableStoredValueNamesItsFieldAndCause) {
+  FillPeople(*set_, {"Moscow"});
+  set_->Close();
+  // An integer column holding a number past 32 bits, as another program could leave it.
+  {
+    File file;
+    ASSERT_TRUE(file.Open(dir_ + "people.dbf", File::Mode::kReadWrite));
+    uint8_t head[12];
+    ASSERT_TRUE(file.ReadExactAt(0, head, sizeof head));
+    ASSERT_TRUE(file.WriteAt(GetLe16(head + 8) + 1, "99999999999", 11));
+  }
+  set_->Open();
+  try {
+    (void)set_->FieldByName("UID").AsInteger();
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Database corruption detected. UID: the integer 99999999999 is out of range");
+  }
+}
+
 class DeclaredFieldsTest : public TableDirectory {};
 
 TEST_F(DeclaredFieldsTest, DeclaredFieldsBindAndCalculatedFieldsCompute) {
@@ -245,6 +266,11 @@ TEST_F(TableSetTest, FiltersAndDeletedRecords) {
   set_->First();
   EXPECT_TRUE(set_->IsEmpty());  // a failing handler rejects
   set_->OnFilterRecord = nullptr;
+
+  // A filter that parses but cannot be evaluated to true or false is a failure, not a
+  // filter that rejects every record.
+  EXPECT_THROW(set_->SetFilter("NAME"), ECBEngineError);
+  set_->SetFilter("LEFT(NAME,1)='T'");
 
   // A posted record that no longer passes moves the set to the next accepted one.
   set_->First();

@@ -105,8 +105,8 @@ void TCBTable::CheckError(FileKind kind, bool always) {
   }
 }
 
-void TCBTable::RaiseEngineFailure(int code) {
-  throw Exception(W("Ошибка ") + std::to_string(code));
+void TCBTable::RaiseEngineFailure(int code, const std::string& lead) {
+  throw ECBEngineError(code, file_name_, lead);
 }
 
 // --- open, close, create ------------------------------------------------------------------
@@ -324,7 +324,7 @@ void TCBTable::ApplyFilter() {
       const int code = ErrorCode();
       code4errorCode(EngineHandle(), 0);
       filtered_ = false;
-      throw Exception("Filter " + filter_ + ": " + W("Ошибка ") + std::to_string(code));
+      RaiseEngineFailure(code, "Filter " + filter_ + ": ");
     }
   }
 }
@@ -339,7 +339,12 @@ bool TCBTable::RecordAccepted() {
   if (d4deleted(data_) != 0) return false;
   if (is_range_ && CompareRange() != 0) return false;
   if (filtered_) {
-    if (filter_expr_ != nullptr && expr4true(filter_expr_) <= 0) return false;
+    if (filter_expr_ != nullptr) {
+      // A filter that cannot be evaluated on this record is a failure, not a rejection.
+      const int holds = expr4true(filter_expr_);
+      if (holds < 0) RaiseEngineFailure(holds, "Filter " + filter_ + ": ");
+      if (holds == 0) return false;
+    }
     if (CBOnFilterRecord) {
       bool accept = true;
       CBOnFilterRecord(*this, accept);

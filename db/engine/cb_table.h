@@ -177,7 +177,7 @@ class TCBTable {
   enum class FileKind { kTable, kIndex };
   bool OpenDataFile();
   void CheckError(FileKind kind, bool always = false);
-  [[noreturn]] void RaiseEngineFailure(int code);
+  [[noreturn]] void RaiseEngineFailure(int code, const std::string& lead = {});
   void CheckBrowse();
   void ApplyIndexName(const std::string& name);
   void ApplyFilter();

@@ -75,8 +75,10 @@ TEST_F(TableTest, ErrorHandlerMayChangeTheCode) {
     FAIL();
   } catch (const ECBOpenTable&) {
     FAIL();
-  } catch (const Exception& e) {
+  } catch (const ECBEngineError& e) {
     EXPECT_EQ(std::string(e.what()), W("Ошибка -70"));
+    EXPECT_EQ(e.Code(), -70);
+    EXPECT_EQ(e.File(), table->FileName());
   }
 }
 
