@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 
 #include "app/stage_frame.h"
@@ -19,6 +20,14 @@ class Converter;
 class TCBTableSet;
 class TdtmDict;
 class TdtmMain;
+
+class StageTarget;
+
+// A reference stage's mapping of the current legacy record: fills the appended target
+// record and returns its UID.
+using ReferenceFill = std::function<int32_t(StageTarget& target, int row)>;
+// The reason the current legacy record is left out, or the empty text.
+using ReferenceSkip = std::function<std::string()>;
 
 class ConversionRun {
  public:
@@ -41,6 +50,12 @@ class ConversionRun {
   // Flushes every table and memo file the run wrote, then the directory, to stable
   // storage, so that the success line is not logged while the tables sit in memory only.
   void SyncWrittenFiles();
+
+  // A reference stage: every legacy record, unless skip names a reason to leave it out,
+  // becomes one target record whose fields fill sets and whose UID it returns; the target
+  // table's counter then follows the largest UID.
+  void CopyReference(const char* first_line_utf8, const char* last_line_utf8, TLegacyTable& source,
+                     TCBTableSet& target, const ReferenceFill& fill, const ReferenceSkip& skip = nullptr);
 
   // The stages, in the order they run.
   void CopyDuties();

@@ -19,6 +19,16 @@ DocColumns::DocColumns(StageTarget& docs)
       bycurr(docs.FieldByName("BYCURR")),
       fcomplex(docs.FieldByName("FCOMPLEX")) {}
 
+void DocColumns::SetHeader(const DocHeader& header) {
+  uid.SetAsInteger(header.uid);
+  fdate.SetAsDateTime(header.date);
+  SetNumber(header.number);
+  firm.SetAsInteger(header.firm);
+  partner.SetAsInteger(header.partner);
+  fsum.SetAsFloat(header.sum);
+  usensp.SetAsBoolean(header.uses_sales_tax);
+}
+
 void DocColumns::SetNumber(const std::string& text) {
   strnum.SetAsString(text);
   bool overflow = false;

@@ -76,13 +76,13 @@ void ConversionRun::CopyDocuments() {
 
     const double tax = nal_value.AsFloat();
     docs.Append();
-    doc.uid.SetAsInteger(id);
-    doc.fdate.SetAsDateTime(date.AsDateTime());
-    doc.SetNumber(number.AsString());
-    doc.firm.SetAsInteger(sender.AsInteger());
-    doc.partner.SetAsInteger(partner.AsInteger());
-    doc.fsum.SetAsFloat(summa.AsFloat());
-    doc.usensp.SetAsBoolean(tax > 0);
+    doc.SetHeader({.uid = id,
+                   .date = date.AsDateTime(),
+                   .number = number.AsString(),
+                   .firm = sender.AsInteger(),
+                   .partner = partner.AsInteger(),
+                   .sum = summa.AsFloat(),
+                   .uses_sales_tax = tax > 0});
     nsp.SetAsFloat(nal_type.AsBoolean() ? -tax : tax);
     people_id.SetAsInteger(people.AsInteger());
     doc.SetHomeCurrency();

@@ -73,13 +73,12 @@ void ConversionRun::CopyPayments() {
     const int32_t id = base + row + 1;
     const int32_t order = pay_order.AsInteger();
     docs.Append();
-    doc.uid.SetAsInteger(id);
-    doc.fdate.SetAsDateTime(doc_date.AsDateTime());
-    doc.SetNumber(std::to_string(no.AsInteger()));
-    doc.firm.SetAsInteger(sender.AsInteger());
-    doc.partner.SetAsInteger(receiver.AsInteger());
-    doc.fsum.SetAsFloat(sum.AsFloat());
-    doc.usensp.SetAsBoolean(false);
+    doc.SetHeader({.uid = id,
+                   .date = doc_date.AsDateTime(),
+                   .number = std::to_string(no.AsInteger()),
+                   .firm = sender.AsInteger(),
+                   .partner = receiver.AsInteger(),
+                   .sum = sum.AsFloat()});
     doc.SetHomeCurrency();
     doc.ftype.SetAsInteger(kPaymentOrderKind);
     PropertyList properties;
