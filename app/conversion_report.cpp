@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/report_text.h"
 #include "common/codepage.h"
 #include "common/russian_plural.h"
 
@@ -41,9 +42,34 @@ std::string Ids(const IdentifierList& list) {
   return out + "]";
 }
 
+std::string Value(const char* name, const ExampleValue& value) {
+  const std::string key = std::string("\"") + name;
+  return key + "\": " + Quote(DisplayText(value.text)) + ", " + key + "_from\": " + std::to_string(value.from) + ", " +
+         key + "_length\": " + std::to_string(value.length);
+}
+
+// The named records of a kind: legacy record, target field, the value held and stored.
+std::string Examples(const RecordExamples& examples) {
+  std::string out = "[";
+  for (const RecordExample& e : examples.first) {
+    if (out.size() > 1) out += ", ";
+    out += "{\"legacy_table\": " + (e.record.table.empty() ? std::string("null") : Quote(DisplayText(e.record.table)));
+    if (e.record.id_field.empty()) {
+      out += ", \"legacy_record_number\": " + std::to_string(e.record.id);
+    } else {
+      out += ", \"legacy_id_field\": " + Quote(DisplayText(e.record.id_field)) +
+             ", \"legacy_id\": " + std::to_string(e.record.id);
+    }
+    out += ", \"table\": " + Quote(DisplayText(e.table)) + ", \"field\": " + Quote(DisplayText(e.field)) + ", " +
+           Value("held", e.held) + ", " + Value("stored", e.stored) + "}";
+  }
+  return out + "]";
+}
+
 std::string IdList(const IdentifierList& list) {
   return "{\"count\": " + std::to_string(list.count) + ", \"identifiers\": " + Ids(list) +
-         ", \"complete\": " + (list.identifiers.size() < kReportListLimit ? "true" : "false") + "}";
+         ", \"complete\": " + (list.identifiers.size() < kReportListLimit ? "true" : "false") +
+         ", \"examples\": " + Examples(list.examples) + "}";
 }
 
 // "17, 18, 40" for a warning, the first few only.
@@ -102,13 +128,31 @@ StageCounts& ConversionReport::AddStage() {
   return stages_.back();
 }
 
-int64_t& ConversionReport::ValueLossCounter(const std::string& table, const std::string& field, ValueLoss loss,
-                                            int width) {
+ValueLossCount& ConversionReport::ValueLossEntry(const std::string& table, const std::string& field, ValueLoss loss,
+                                                 int width) {
   for (ValueLossCount& entry : value_losses_) {
-    if (entry.table == table && entry.field == field && entry.loss == loss) return entry.count;
+    if (entry.table == table && entry.field == field && entry.loss == loss) return entry;
   }
-  value_losses_.push_back(ValueLossCount{table, field, loss, width, 0});
-  return value_losses_.back().count;
+  value_losses_.push_back(ValueLossCount{table, field, loss, width, 0, {}});
+  return value_losses_.back();
+}
+
+RecordExample* ConversionReport::CountValueLoss(ValueLossCount& entry) {
+  ++entry.count;
+  return AddExample(entry.examples, entry.table, entry.field);
+}
+
+RecordExample* ConversionReport::AddExample(RecordExamples& list, const std::string& table, const std::string& field) {
+  if (list.Full()) return nullptr;
+  list.first.push_back(RecordExample{CurrentRecord(), table, field, {}, {}});
+  return &list.first.back();
+}
+
+void ConversionReport::NoteOrphanLine(IdentifierList& list, int32_t document) {
+  list.Add(document);
+  if (RecordExample* example = AddExample(list.examples, "GOODS", "DOCID")) {
+    example->held = example->stored = ExampleValue::Of(std::to_string(document));
+  }
 }
 
 std::vector<ValueLossCount> ConversionReport::ValueLosses() const {
@@ -225,7 +269,7 @@ std::string ConversionReport::ToJson() const {
     json += i > 0 ? ",\n" : "\n";
     json += "    {\"table\": " + Quote(Cp1251ToUtf8(entry.table)) + ", \"field\": " + Quote(Cp1251ToUtf8(entry.field)) +
             ", \"loss\": " + Quote(ValueLossName(entry.loss)) + ", \"width\": " + std::to_string(entry.width) +
-            ", \"count\": " + std::to_string(entry.count) + "}";
+            ", \"count\": " + std::to_string(entry.count) + ", \"examples\": " + Examples(entry.examples) + "}";
   }
   json += losses.empty() ? "],\n" : "\n  ],\n";
 

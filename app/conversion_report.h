@@ -9,11 +9,14 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <set>
 #include <string>
 #include <unordered_set>
 #include <utility>
 #include <vector>
+
+#include "app/record_example.h"
 
 namespace ks {
 
@@ -32,6 +35,7 @@ struct ValueLossCount {
   ValueLoss loss = ValueLoss::kTextCut;
   int width = 0;  // characters of the field (0 for a memo)
   int64_t count = 0;
+  RecordExamples examples;  // the first values affected
 };
 
 // Identifiers kept in a list of a report entry; beyond this only the count grows, so that
@@ -41,6 +45,7 @@ inline constexpr size_t kReportListLimit = 1000;
 struct IdentifierList {
   int64_t count = 0;              // occurrences (a duplicate: every occurrence after the first)
   std::set<int32_t> identifiers;  // distinct values, at most kReportListLimit
+  RecordExamples examples;        // the first records, named
 
   void Add(int32_t id) {
     ++count;
@@ -70,14 +75,30 @@ class ConversionReport {
   StageCounts& AddStage();
   const std::deque<StageCounts>& Stages() const { return stages_; }
 
-  // The counter that the checks of one target field increment; its address stays valid
-  // until Reset.
-  int64_t& ValueLossCounter(const std::string& table, const std::string& field, ValueLoss loss, int width);
+  // Names the legacy record being converted, for the examples; the stage walking a legacy
+  // table sets it for the walk and clears it (an empty function) afterwards.
+  void SetRecordNamer(std::function<LegacyRecordName()> namer) { record_namer_ = std::move(namer); }
+  LegacyRecordName CurrentRecord() const { return record_namer_ ? record_namer_() : LegacyRecordName{}; }
+
+  // The entry that the checks of one target field count in; its address stays valid until
+  // Reset.
+  ValueLossCount& ValueLossEntry(const std::string& table, const std::string& field, ValueLoss loss, int width);
+  int64_t& ValueLossCounter(const std::string& table, const std::string& field, ValueLoss loss, int width) {
+    return ValueLossEntry(table, field, loss, width).count;
+  }
+  // Counts one value that lost something; while the entry keeps fewer examples than its
+  // limit, returns a new one naming the current record, for the caller to fill in its values.
+  RecordExample* CountValueLoss(ValueLossCount& entry);
+  // A new example naming the current record and the target field, or null when the list is
+  // full.
+  RecordExample* AddExample(RecordExamples& list, const std::string& table, const std::string& field);
   // Only the entries with a count, in the order the fields were first met.
   std::vector<ValueLossCount> ValueLosses() const;
 
   // Goods lines whose document the legacy archive lacks, or holds with a type that is not
-  // converted.
+  // converted; the current record is such a line.
+  void NoteLineWithoutDocument(int32_t document) { NoteOrphanLine(lines_without_document_, document); }
+  void NoteLineOfSkippedDocument(int32_t document) { NoteOrphanLine(lines_of_skipped_document_, document); }
   IdentifierList& LinesWithoutDocument() { return lines_without_document_; }
   IdentifierList& LinesOfSkippedDocument() { return lines_of_skipped_document_; }
   const IdentifierList& LinesWithoutDocument() const { return lines_without_document_; }
@@ -107,6 +128,8 @@ class ConversionReport {
   std::string ToJson() const;
 
  private:
+  void NoteOrphanLine(IdentifierList& list, int32_t document);
+
   bool dry_ = false;
   bool completed_ = false;
   std::string error_;
@@ -116,6 +139,7 @@ class ConversionReport {
   IdentifierList lines_without_document_;
   IdentifierList lines_of_skipped_document_;
   std::vector<std::string> legacy_lock_files_;
+  std::function<LegacyRecordName()> record_namer_;
 };
 
 const char* ValueLossName(ValueLoss loss);

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "app/converter.h"
+#include "app/report_text.h"
 #include "app/stage_target.h"
 #include "app/testing/conversion_fixture.h"
 #include "common/codepage.h"
@@ -147,6 +148,36 @@ TEST_F(ConversionReportTest, RunCountsWhatItCouldNotStoreAndLogsItInRussianAfter
   ASSERT_TRUE(converter_.Run(clean));
   EXPECT_TRUE(converter_.Report().WarningLines().empty());
   EXPECT_EQ(testing::Joined(clean.lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(clean.lines))));
+}
+
+// "legacy record: target field: held -> stored" for every example of every kind.
+std::string Named(const RecordExamples& examples) {
+  std::string text;
+  for (const RecordExample& e : examples.first) {
+    text += RecordLabel(e.record) + ": " + e.table + "." + e.field + ": " + DisplayText(e.held.text) + " -> " +
+            DisplayText(e.stored.text) + "; ";
+  }
+  return text;
+}
+
+TEST_F(ConversionReportTest, TheReportNamesTheRecordsOfEveryKind) {
+  RecordingWindow window;
+  ASSERT_TRUE(converter_.Run(window));
+  const ConversionReport& report = converter_.Report();
+  const std::vector<ValueLossCount> losses = report.ValueLosses();
+  ASSERT_EQ(losses.size(), 4u);
+  EXPECT_EQ(Named(losses[0].examples),
+            "Model, ModelID 1: MODEL.GTD: " + std::string(35, 'D') + " -> " + std::string(30, 'D') + "; ");
+  EXPECT_EQ(Named(losses[1].examples), "Document, DocumentID 10: DOC.INTNUM: А-99999999999 -> 0; ");
+  EXPECT_EQ(Named(losses[2].examples),
+            "Document, DocumentID 10: DOC.FCOMPLEX: BASIS=CДоговор «Север»\\r\\nCAPTION=C -> "
+            "BASIS=CДоговор ?Север?\\r\\nCAPTION=C; ");
+  EXPECT_EQ(Named(losses[3].examples),
+            "FULLSTORAGE, запись 1: GOODS.PRICE: 10000000000000 -> *******************; "
+            "FULLSTORAGE, запись 3: GOODS.PRICE: -100000000000 -> *******************; ");
+  EXPECT_EQ(Named(report.Stages()[1].duplicates.examples), "Group, GroupID 7: TGROUP.UID: 7 -> 7; ");
+  EXPECT_EQ(Named(report.LinesWithoutDocument().examples), "FULLSTORAGE, запись 3: GOODS.DOCID: 99 -> 99; ");
+  EXPECT_EQ(Named(report.LinesOfSkippedDocument().examples), "FULLSTORAGE, запись 2: GOODS.DOCID: 11 -> 11; ");
 }
 
 TEST_F(ConversionReportTest, CheckFindsTheSameAndTouchesNothing) {

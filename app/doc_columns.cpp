@@ -33,7 +33,7 @@ void DocColumns::SetNumber(const std::string& text) {
   strnum.SetAsString(text);
   bool overflow = false;
   const int32_t number = ExtractNumber(text, &overflow);
-  intnum.SetAsInteger(number, overflow);
+  intnum.SetAsInteger(number, overflow, text);
 }
 
 void DocColumns::SetHomeCurrency() {

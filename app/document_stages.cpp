@@ -171,9 +171,9 @@ void ConversionRun::CopyGoods() {
     if (documents.FindKey(document)) {
       const int32_t type = document_type.AsInteger();
       fcount.SetAsFloat(type == kNoteType ? 1.0 : count.AsFloat());
-      if (KindOf(type) == 0) report.LinesOfSkippedDocument().Add(document);
+      if (KindOf(type) == 0) report.NoteLineOfSkippedDocument(document);
     } else {
-      report.LinesWithoutDocument().Add(document);
+      report.NoteLineWithoutDocument(document);
     }
     volid.SetAsInteger(vol_id.AsInteger());
     if (group != 0) grpid.SetAsInteger(group);

@@ -23,7 +23,38 @@ void ReadWholeRecord(const std::vector<std::pair<const TLegacyField*, TLegacyFie
   }
 }
 
+// Clears the report's record namer when the walk ends, also by an exception.
+class RecordNamerScope {
+ public:
+  RecordNamerScope(ConversionReport& report, std::function<LegacyRecordName()> namer) : report_(report) {
+    report_.SetRecordNamer(std::move(namer));
+  }
+  ~RecordNamerScope() { report_.SetRecordNamer(nullptr); }
+  RecordNamerScope(const RecordNamerScope&) = delete;
+  RecordNamerScope& operator=(const RecordNamerScope&) = delete;
+
+ private:
+  ConversionReport& report_;
+};
+
 }  // namespace
+
+std::string LegacyIdentifierField(const std::string& table_name) {
+  static const struct {
+    const char* table;
+    const char* field;
+  } kIdentifiers[] = {{"Group", "GroupID"}, {"Country", "CountryID"}, {"FirmRef", "RefID"},      {"Model", "ModelID"},
+                      {"vol", "VolID"},     {"People", "PeopleID"},   {"Document", "DocumentID"}};
+  for (const auto& known : kIdentifiers) {
+    if (table_name == known.table) return known.field;
+  }
+  return std::string();
+}
+
+std::string BareTableName(const std::string& table_file) {
+  const size_t dot = table_file.rfind('.');
+  return UpperCp1251(dot == std::string::npos ? table_file : table_file.substr(0, dot));
+}
 
 StageFrame::StageFrame(const StageContext& context, const char* first_line_utf8, const char* last_line_utf8)
     : window_(context.window),
@@ -52,6 +83,14 @@ void StageFrame::Walk(TLegacyTable& source, const std::function<void(int row)>& 
     for (const TLegacyFieldDef& def : source.FieldDefs()) every_field.emplace_back(&source.FieldByName(def.name), def.kind);
   }
   int row = 0;
+  // The examples of the report name the record being converted: by its identifier, read
+  // only when an example is taken, or by its number.
+  const std::string id_name = LegacyIdentifierField(source.TableName());
+  const TLegacyField* id_field = id_name.empty() ? nullptr : &source.FieldByName(id_name);
+  RecordNamerScope naming(report_, [&source, &row, id_field, id_name] {
+    return id_field != nullptr ? LegacyRecordName{source.TableName(), id_name, id_field->AsInteger()}
+                               : LegacyRecordName{source.TableName(), std::string(), row + 1};
+  });
   while (!source.Eof()) {
     if (dry_) ReadWholeRecord(every_field);
     process(row);
@@ -59,6 +98,13 @@ void StageFrame::Walk(TLegacyTable& source, const std::function<void(int row)>& 
     ++counts_.read;
     window_.SetProgressPosition(row);
     source.Next();
+  }
+}
+
+void StageFrame::NoteDuplicate(int32_t uid) {
+  counts_.duplicates.Add(uid);
+  if (RecordExample* example = report_.AddExample(counts_.duplicates.examples, BareTableName(counts_.target), "UID")) {
+    example->held = example->stored = ExampleValue::Of(std::to_string(uid));
   }
 }
 

@@ -50,7 +50,7 @@ class StageFrame {
     NoteIdentifier(uid);
   }
   void NoteIdentifier(int32_t uid) {
-    if (!counts_.seen.insert(uid).second) counts_.duplicates.Add(uid);
+    if (!counts_.seen.insert(uid).second) NoteDuplicate(uid);
   }
 
   // The current record is not copied, for this reason (UTF-8).
@@ -66,6 +66,7 @@ class StageFrame {
 
  private:
   void Log(const std::string& line);
+  void NoteDuplicate(int32_t uid);
 
   IMainWindow& window_;
   ConversionReport& report_;
@@ -74,5 +75,12 @@ class StageFrame {
   std::string last_line_;
   int32_t running_maximum_ = kFirstUid;
 };
+
+// The field that identifies a record of the legacy table with that name ("RefID" for
+// "FirmRef"); empty for a table whose records have no identifier (they are named by number).
+std::string LegacyIdentifierField(const std::string& table_name);
+
+// Upper-case table name without its extension ("Firm.dbf" gives FIRM).
+std::string BareTableName(const std::string& table_file);
 
 }  // namespace ks

@@ -1,6 +1,7 @@
 #include "app/stage_target.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 
 #include "app/stage_frame.h"
@@ -12,13 +13,16 @@
 namespace ks {
 namespace {
 
-// Upper-case table name without its extension ("Firm.dbf" gives FIRM).
-std::string BareTableName(const std::string& table_file) {
-  const size_t dot = table_file.rfind('.');
-  return UpperCp1251(dot == std::string::npos ? table_file : table_file.substr(0, dot));
-}
-
 bool IsFloatType(TFieldType type) { return type == ftFloat; }
+
+// The shortest text that reads back as the number, with a point whatever the locale; in
+// plain digits as an accountant writes it, unless it is astronomically large.
+std::string NumberText(double value) {
+  char text[64];
+  const auto format = std::fabs(value) < 1e21 ? std::chars_format::fixed : std::chars_format::general;
+  const auto end = std::to_chars(text, text + sizeof text, value, format).ptr;
+  return std::string(text, end);
+}
 
 // The bytes that do not survive the way to 866 and back.
 const std::array<bool, 256>& MissingIn866Table() {
@@ -41,30 +45,36 @@ bool MissingIn866(unsigned char byte) { return MissingIn866Table()[byte]; }
 
 TargetField::TargetField(ConversionReport& report, const std::string& table, const std::string& name, TField* field,
                          TFieldType type, int width)
-    : name_(name), field_(field), type_(type), width_(width) {
+    : name_(name), field_(field), type_(type), width_(width), report_(report) {
   if (type == ftString) {
-    losses_ = &report.ValueLossCounter(table, name, ValueLoss::kTextCut, width);
+    losses_ = &report.ValueLossEntry(table, name, ValueLoss::kTextCut, width);
   } else if (type == ftMemo) {
-    losses_ = &report.ValueLossCounter(table, name, ValueLoss::kMissingIn866, 0);
+    losses_ = &report.ValueLossEntry(table, name, ValueLoss::kMissingIn866, 0);
   } else if (IsFloatType(type)) {
-    losses_ = &report.ValueLossCounter(table, name, ValueLoss::kNumberOverflow, width);
+    losses_ = &report.ValueLossEntry(table, name, ValueLoss::kNumberOverflow, width);
   } else if (type == ftInteger || type == ftSmallint || type == ftWord || type == ftAutoInc) {
-    losses_ = &report.ValueLossCounter(table, name, ValueLoss::kNumberTooLarge, 0);
+    losses_ = &report.ValueLossEntry(table, name, ValueLoss::kNumberTooLarge, 0);
   }
 }
 
 void TargetField::CheckText(const std::string& value) {
   // Blanks past the width are no loss: a stored text reads back without trailing blanks.
   if (static_cast<int>(value.size()) > width_ && value.find_first_not_of(' ', width_) != std::string::npos) {
-    ++*losses_;
+    if (RecordExample* example = report_.CountValueLoss(*losses_)) {
+      example->held = ExampleValue::Of(value, width_);
+      example->stored = ExampleValue::Of(std::string_view(value).substr(0, width_), width_);
+    }
   }
 }
 
 void TargetField::CheckMemo(const std::string& value) {
   const std::array<bool, 256>& missing = MissingIn866Table();
-  for (const char c : value) {
-    if (missing[static_cast<unsigned char>(c)]) {
-      ++*losses_;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (missing[static_cast<unsigned char>(value[i])]) {
+      if (RecordExample* example = report_.CountValueLoss(*losses_)) {
+        example->held = ExampleValue::Of(value, i);
+        example->stored = ExampleValue::SameStretch(example->held, OemToAnsi(AnsiToOem(value)));
+      }
       return;
     }
   }
@@ -75,7 +85,12 @@ void TargetField::CheckFloat(double value) {
   // values near or past the limit (and non-numbers) take the exact test.
   static const double kSafe = std::pow(10.0, kFloatFieldWidth - kFloatFieldDecimals - 3);
   if (std::fabs(value) < kSafe) return;
-  if (IsOverflowMark(FloatToDbf(value, kFloatFieldWidth, kFloatFieldDecimals))) ++*losses_;
+  const std::string stored = FloatToDbf(value, kFloatFieldWidth, kFloatFieldDecimals);
+  if (!IsOverflowMark(stored)) return;
+  if (RecordExample* example = report_.CountValueLoss(*losses_)) {
+    example->held = ExampleValue::Of(NumberText(value));
+    example->stored = ExampleValue::Of(stored);
+  }
 }
 
 void TargetField::SetAsString(const std::string& value) {
@@ -84,8 +99,13 @@ void TargetField::SetAsString(const std::string& value) {
   if (field_ != nullptr) field_->SetAsString(value);
 }
 
-void TargetField::SetAsInteger(int32_t value, bool value_lost) {
-  if (value_lost && losses_ != nullptr) ++*losses_;
+void TargetField::SetAsInteger(int32_t value, bool value_lost, std::string_view held) {
+  if (value_lost && losses_ != nullptr) {
+    if (RecordExample* example = report_.CountValueLoss(*losses_)) {
+      example->held = ExampleValue::Of(held.empty() ? std::string_view("?") : held);
+      example->stored = ExampleValue::Of(std::to_string(value));
+    }
+  }
   if (field_ != nullptr) field_->SetAsInteger(value);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/conversion_report.h"
@@ -26,8 +27,9 @@ class TargetField {
               TFieldType type, int width);
 
   void SetAsString(const std::string& value);
-  // value_lost: value stands in for one the field cannot hold; it is counted in the report.
-  void SetAsInteger(int32_t value, bool value_lost = false);
+  // value_lost: value stands in for one the field cannot hold; it is counted in the report,
+  // with held, the legacy value it came from, as the example.
+  void SetAsInteger(int32_t value, bool value_lost = false, std::string_view held = {});
   void SetAsFloat(double value);
   void SetAsBoolean(bool value);
   void SetAsDateTime(DateTime value);
@@ -43,7 +45,8 @@ class TargetField {
   TField* field_;
   TFieldType type_;
   int width_;
-  int64_t* losses_ = nullptr;  // the report's counter for this field's kind of loss
+  ConversionReport& report_;
+  ValueLossCount* losses_ = nullptr;  // the report's entry for this field's kind of loss
 };
 
 class StageTarget {

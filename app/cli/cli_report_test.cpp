@@ -112,6 +112,14 @@ TEST_F(CliReportTest, RunWarnsAfterTheLogAndWritesTheReport) {
   EXPECT_EQ(json["stages"].items[10]["written"].number, 300);
   EXPECT_EQ(json["value_losses"].items.size(), 3u);
   EXPECT_EQ(json["orphan_goods_lines"]["document_skipped"]["count"].number, 300);
+  // The first twenty lines of each kind are named, the total stays.
+  const testing::JsonValue& price = json["value_losses"].items[1];
+  EXPECT_EQ(price["count"].number, 300);
+  ASSERT_EQ(price["examples"].items.size(), 20u);
+  EXPECT_EQ(price["examples"].items[19]["legacy_table"].text, "FULLSTORAGE");
+  EXPECT_EQ(price["examples"].items[19]["legacy_record_number"].number, 20);
+  EXPECT_EQ(price["examples"].items[19]["held"].text, "5000000000000");
+  EXPECT_EQ(price["examples"].items[19]["stored"].text, "*******************");
 }
 
 TEST_F(CliReportTest, CheckPrintsTheSameAndCreatesNothing) {
