@@ -177,7 +177,7 @@ int DbfTable::ReadRecord(uint32_t recno, char* record) const {
   if (recno < 1 || recno > count_) return e4parm;
   const uint64_t offset = RecordOffset(recno);
   if (tail_.Read(offset, record, record_width_)) return 0;
-  return file_.ReadExactAt(offset, record, record_width_) ? 0 : e4read;
+  return read_ahead_.ReadExact(file_, offset, record, record_width_, tail_.Base()) ? 0 : e4read;
 }
 
 int DbfTable::WriteRecord(uint32_t recno, const char* record) {
@@ -188,6 +188,7 @@ int DbfTable::WriteRecord(uint32_t recno, const char* record) {
     if (const int rc = ReadRecord(recno, old.data()); rc != 0) return rc;
   }
   const uint64_t offset = RecordOffset(recno);
+  read_ahead_.Drop();
   if (!tail_.Overwrite(offset, record, record_width_) && !file_.WriteAt(offset, record, record_width_)) {
     return e4write;
   }
@@ -245,6 +246,7 @@ int DbfTable::Flush() {
 }
 
 int DbfTable::RefreshCount() {
+  read_ahead_.Drop();  // another process may have changed records since
   if (!tail_.Empty()) {
     if (!tail_.WriteTo(file_, &kEof, 1)) return e4write;
   }
@@ -271,6 +273,7 @@ int DbfTable::SetIndexFlag(bool on) {
 }
 
 int DbfTable::Lock(uint32_t recno) {
+  read_ahead_.Drop();  // the locked record is read fresh from the file
   struct flock fl {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;

@@ -12,6 +12,7 @@
 
 #include "common/file.h"
 #include "db/engine/xbase/field_def.h"
+#include "db/engine/xbase/read_ahead.h"
 #include "db/engine/xbase/tail_buffer.h"
 
 namespace ks::xbase {
@@ -74,6 +75,7 @@ class DbfTable {
   std::unique_ptr<MemoFile> memo_;
   std::unique_ptr<CompoundIndex> index_;
   TailBuffer tail_;
+  mutable ReadAhead read_ahead_;  // records read in record order
   bool holds_locks_ = false;
 };
 

@@ -202,6 +202,44 @@ TEST_F(DbfTableTest, RefreshSeesRecordsOfAnotherEngine) {
   code4initUndo(other);
 }
 
+TEST_F(DbfTableTest, RecordsReadAheadInOrderAreReadAgainAfterAJumpARefreshOrALock) {
+  Data4* mine = d4create(engine_, Path("t.dbf").c_str(), kCountryFields, nullptr);
+  ASSERT_NE(mine, nullptr);
+  constexpr int kRecords = 3000;  // several pieces read ahead
+  for (int i = 1; i <= kRecords; ++i) Append(mine, [&](Data4* d) { PutNumber(d, "UID", i); });
+  ASSERT_EQ(d4flush(mine), 0);
+
+  Code4* other = code4initP();
+  Data4* theirs = d4open(other, Path("t.dbf").c_str());
+  ASSERT_NE(theirs, nullptr);
+  int expected = 1;
+  for (int rc = d4top(theirs); rc == 0 && !d4eof(theirs); rc = d4skip(theirs, 1), ++expected) {
+    ASSERT_EQ(GetTrimmed(theirs, "UID"), std::to_string(expected));
+  }
+  EXPECT_EQ(expected, kRecords + 1);
+
+  // Another engine changes a record after this one has read up to two records before it,
+  // so that the changed record is held in memory already.
+  auto change_ahead = [&](int recno) {
+    ASSERT_EQ(d4goLow(theirs, recno - 3, 0), 0);
+    ASSERT_EQ(d4skip(theirs, 1), 0);
+    ASSERT_EQ(d4goLow(mine, recno, 1), 0);
+    PutNumber(mine, "UID", 9000 + recno);
+    d4changed(mine, 1);
+    ASSERT_EQ(d4flush(mine), 0);
+  };
+  change_ahead(10);
+  ASSERT_EQ(d4goLow(theirs, 10, 0), 0);  // a jump reads the file
+  EXPECT_EQ(GetTrimmed(theirs, "UID"), "9010");
+  change_ahead(30);
+  ASSERT_EQ(d4skip(theirs, 1), 0);
+  EXPECT_EQ(GetTrimmed(theirs, "UID"), "29");
+  ASSERT_EQ(d4lockInternal(theirs, 30, 1, 1), 0);
+  ASSERT_EQ(d4goLow(theirs, 30, 1), 0);  // so does the record just locked
+  EXPECT_EQ(GetTrimmed(theirs, "UID"), "9030");
+  code4initUndo(other);
+}
+
 TEST_F(DbfTableTest, OpeningReportsMissingAndBrokenFiles) {
   EXPECT_EQ(d4open(engine_, Path("missing.dbf").c_str()), nullptr);
   EXPECT_EQ(code4errorCode(engine_, -5), e4fileFind);

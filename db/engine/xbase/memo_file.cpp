@@ -28,15 +28,14 @@ int MemoFile::Open(const std::string& path, std::unique_ptr<MemoFile>* out) {
   const int64_t size = memo->file_.Size();
   if (block_size == 0 || size < 512) return e4data;
   memo->block_size_ = block_size;
+  memo->read_ahead_ = ReadAhead(block_size);  // the next memo starts at the next block
   memo->next_free_ = GetBe32(header);
   const uint64_t first = (512 + block_size - 1) / block_size;
   // A next-free pointer inside the header or far past the end would make new memos
-  // overwrite the header or leave a hole: take the end of the file instead.
+  // overwrite the header or leave a hole: take the end of the file instead. The header is
+  // put right with the first new memo; opening alone writes nothing.
   const uint64_t by_size = (uint64_t(size) + block_size - 1) / block_size;
-  if (memo->next_free_ < first || memo->next_free_ > by_size) {
-    memo->next_free_ = uint32_t(std::max(first, by_size));
-    memo->header_dirty_ = true;
-  }
+  if (memo->next_free_ < first || memo->next_free_ > by_size) memo->next_free_ = uint32_t(std::max(first, by_size));
   memo->tail_.Reset(uint64_t(memo->next_free_) * block_size);
   *out = std::move(memo);
   return 0;
@@ -48,7 +47,8 @@ int MemoFile::Read(uint32_t block, std::string* text) const {
   if (block < first || block >= next_free_) return e4data;
   const uint64_t offset = uint64_t(block) * block_size_;
   uint8_t header[8];
-  if (!tail_.Read(offset, header, 8) && !file_.ReadExactAt(offset, header, 8)) return e4data;
+  if (!tail_.Read(offset, header, 8) && !read_ahead_.ReadExact(file_, offset, header, 8, tail_.Base())) return e4data;
+  if (GetBe32(header) > 2) return e4data;
   const uint32_t length = GetBe32(header + 4);
   const uint64_t end = uint64_t(next_free_) * block_size_;
   if (offset + 8 + length > end) return e4data;
@@ -57,7 +57,7 @@ int MemoFile::Read(uint32_t block, std::string* text) const {
   if (offset + 8 >= tail_.Base()) {
     if (!tail_.Read(offset + 8, text->data(), length)) return e4data;
   } else if (offset + 8 + length <= tail_.Base()) {
-    if (!file_.ReadExactAt(offset + 8, text->data(), length)) return e4read;
+    if (!read_ahead_.ReadExact(file_, offset + 8, text->data(), length, tail_.Base())) return e4read;
   } else {
     const size_t on_disk = size_t(tail_.Base() - offset - 8);
     if (!file_.ReadExactAt(offset + 8, text->data(), on_disk)) return e4read;

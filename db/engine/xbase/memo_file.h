@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "common/file.h"
+#include "db/engine/xbase/read_ahead.h"
 #include "db/engine/xbase/tail_buffer.h"
 
 namespace ks::xbase {
@@ -23,7 +24,8 @@ class MemoFile {
   static int Create(const std::string& path, std::unique_ptr<MemoFile>* out);
   static int Open(const std::string& path, std::unique_ptr<MemoFile>* out);
 
-  // The memo starting at block; e4data when the pointer or the block header is bad.
+  // The memo starting at block; e4data when the pointer or the block header (a type other
+  // than picture 0, text 1 or object 2, a length past the last block) is bad.
   int Read(uint32_t block, std::string* text) const;
   // Stores text in new blocks and gives the first block number.
   int Write(std::string_view text, uint32_t* block);
@@ -37,6 +39,7 @@ class MemoFile {
   uint32_t next_free_ = 0;
   bool header_dirty_ = false;
   TailBuffer tail_;
+  mutable ReadAhead read_ahead_;  // memos read in the order they were written
 };
 
 }  // namespace ks::xbase

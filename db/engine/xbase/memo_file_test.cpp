@@ -2,6 +2,7 @@
 // and damaged memo files.
 
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "db/engine/xbase/test_util.h"
@@ -22,6 +23,11 @@ class MemoTest : public EngineTest {
     Append(data, [&](Data4* d) { ASSERT_EQ(f4memoAssignN(d4field(d, "FCOMPLEX"), text.data(), text.size()), 0); });
   }
 };
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 std::string Pattern(size_t n) {
   std::string s(n, ' ');
@@ -100,6 +106,33 @@ TEST_F(MemoTest, DamagedMemoFilesGiveErrorsNotCrashes) {
   EXPECT_EQ(Memo(data, "FCOMPLEX"), "");
   EXPECT_EQ(code4errorCode(engine_, 0), e4data);
   d4close(data);
+
+  // A block whose type is none of picture, text or object.
+  {
+    std::fstream f(Path("doc.fpt"), std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(8 * 64);
+    const char type[8] = {0, 0, 0x12, 0x34, 0, 0, 0, 10};
+    f.write(type, 8);
+  }
+  data = d4open(engine_, Path("doc.dbf").c_str());
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(d4goLow(data, 1, 1), 0);
+  EXPECT_EQ(Memo(data, "FCOMPLEX"), "");
+  EXPECT_EQ(code4errorCode(engine_, 0), e4data);
+  d4close(data);
+
+  // A next-free pointer far past the end is set right in memory; opening and closing the
+  // table without writing a memo leaves the file as it was.
+  {
+    std::fstream f(Path("doc.fpt"), std::ios::in | std::ios::out | std::ios::binary);
+    const char next_free[4] = {0x7F, 0, 0, 0};
+    f.write(next_free, 4);
+  }
+  const std::string before = ReadFile(Path("doc.fpt"));
+  data = d4open(engine_, Path("doc.dbf").c_str());
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(d4close(data), 0);
+  EXPECT_EQ(ReadFile(Path("doc.fpt")), before);
 
   std::filesystem::resize_file(Path("doc.fpt"), 100);
   EXPECT_EQ(d4open(engine_, Path("doc.dbf").c_str()), nullptr);
