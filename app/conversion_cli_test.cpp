@@ -104,9 +104,15 @@ TEST_F(ConversionCliTest, WritesWhatTheCoreWritesAndLogsTheRunOnStandardOutput) 
   const std::string by_cli = dir_.Path() + "cli/";
   const CliResult cli = RunCli("--legacy '" + Legacy() + "' --database '" + by_cli + "' --yes");
   ASSERT_EQ(cli.exit_code, 0) << cli.err;
-  // No terminal: no progress bar, at most the warnings under their heading.
+  // No terminal: no progress bar; at most the warnings under their heading, then the
+  // read-back check of the new database.
   const std::vector<std::string> err = SplitLines(cli.err);
-  if (!err.empty()) EXPECT_EQ(err[0], "Предупреждения:") << cli.err;
+  ASSERT_FALSE(err.empty());
+  if (err.size() > 1) {
+    EXPECT_EQ(err[0], "Предупреждения:") << cli.err;
+  }
+  EXPECT_EQ(err.back().rfind("Проверка новой базы: 14 таблиц, ", 0), 0u) << cli.err;
+  EXPECT_EQ(err.back().substr(err.back().rfind(", ")), ", расхождений нет") << cli.err;
   const std::vector<std::string> lines = SplitLines(cli.out);
   // The log on standard output stays as it was; the window's ends with the warnings.
   EXPECT_EQ(testing::Joined(lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(lines))));

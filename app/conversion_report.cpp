@@ -92,6 +92,33 @@ std::string StageName(const StageCounts& stage) {
   return (stage.source.empty() ? std::string() : Cp1251ToUtf8(stage.source) + " -> ") + Cp1251ToUtf8(stage.target);
 }
 
+std::string VerificationJson(const DatabaseVerification& verification) {
+  std::string json = "{\"clean\": " + std::string(verification.Clean() ? "true" : "false") +
+                     ", \"tables\": " + std::to_string(verification.tables.size()) +
+                     ", \"records\": " + std::to_string(verification.Records()) +
+                     ", \"discrepancies\": " + std::to_string(verification.discrepancies) + ",\n    \"per_table\": [";
+  for (size_t i = 0; i < verification.tables.size(); ++i) {
+    const TableVerification& table = verification.tables[i];
+    json += i > 0 ? ",\n" : "\n";
+    json += "      {\"file\": " + Quote(Cp1251ToUtf8(table.file)) + ", \"opened\": " + (table.opened ? "true" : "false") +
+            ", \"expected_records\": " + std::to_string(table.expected_records) +
+            ", \"records\": " + std::to_string(table.records) + ", \"records_read\": " + std::to_string(table.records_read) +
+            ", \"memos\": " + std::to_string(table.memos) + ", \"discrepancies\": " + std::to_string(table.discrepancies) +
+            "}";
+  }
+  json += verification.tables.empty() ? "],\n" : "\n    ],\n";
+  json += "    \"findings\": [";
+  for (size_t i = 0; i < verification.findings.size(); ++i) {
+    const VerificationFinding& finding = verification.findings[i];
+    json += i > 0 ? ",\n" : "\n";
+    json += "      {\"file\": " + Quote(Cp1251ToUtf8(finding.file)) + ", \"where\": " + Quote(Cp1251ToUtf8(finding.where)) +
+            ", \"what\": " + Quote(Cp1251ToUtf8(finding.what)) + "}";
+  }
+  json += verification.findings.empty() ? "]" : "\n    ]";
+  return json + ", \"findings_complete\": " +
+         (static_cast<int64_t>(verification.findings.size()) == verification.discrepancies ? "true" : "false") + "}";
+}
+
 }  // namespace
 
 const char* ValueLossName(ValueLoss loss) {
@@ -274,8 +301,9 @@ std::string ConversionReport::ToJson() const {
   json += losses.empty() ? "],\n" : "\n  ],\n";
 
   json += "  \"orphan_goods_lines\": {\"document_missing\": " + IdList(lines_without_document_) +
-          ", \"document_skipped\": " + IdList(lines_of_skipped_document_) + "}\n";
-  json += "}\n";
+          ", \"document_skipped\": " + IdList(lines_of_skipped_document_) + "}";
+  if (verification_) json += ",\n  \"verification\": " + VerificationJson(*verification_);
+  json += "\n}\n";
   return json;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "app/record_example.h"
+#include "app/verification_result.h"
 
 namespace ks {
 
@@ -104,6 +106,14 @@ class ConversionReport {
   const IdentifierList& LinesWithoutDocument() const { return lines_without_document_; }
   const IdentifierList& LinesOfSkippedDocument() const { return lines_of_skipped_document_; }
 
+  // Rows the run wrote into LINES: the counters and the version.
+  void CountCounterRow() { ++counter_rows_; }
+  int64_t CounterRows() const { return counter_rows_; }
+
+  // The read-back check of the new database, when one was made.
+  void SetVerification(DatabaseVerification verification) { verification_ = std::move(verification); }
+  const std::optional<DatabaseVerification>& Verification() const { return verification_; }
+
   // Lock files of the legacy engine found in the legacy directory.
   void SetLegacyLockFiles(std::vector<std::string> names) { legacy_lock_files_ = std::move(names); }
   const std::vector<std::string>& LegacyLockFiles() const { return legacy_lock_files_; }
@@ -140,6 +150,8 @@ class ConversionReport {
   IdentifierList lines_of_skipped_document_;
   std::vector<std::string> legacy_lock_files_;
   std::function<LegacyRecordName()> record_namer_;
+  int64_t counter_rows_ = 0;
+  std::optional<DatabaseVerification> verification_;
 };
 
 const char* ValueLossName(ValueLoss loss);

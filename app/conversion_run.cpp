@@ -185,6 +185,7 @@ void ConversionRun::SetNextUID(TCBTableSet& set, int32_t maximum) {
   lines.FieldByName("TBLNAME").SetAsString(set.TableName());
   lines.FieldByName("NEXTUID").SetAsInteger(maximum + 1);
   lines.Post();
+  converter_.Report().CountCounterRow();
 }
 
 void ConversionRun::WriteVersion() {
@@ -194,6 +195,7 @@ void ConversionRun::WriteVersion() {
   lines.FieldByName("TBLNAME").SetAsString("VERSION");
   lines.FieldByName("NEXTUID").SetAsInteger(MetadataRoot().Version());
   lines.Post();
+  converter_.Report().CountCounterRow();
 }
 
 void ConversionRun::FlushTargetTables() {

@@ -12,6 +12,7 @@
 #include "app/cli/options.h"
 #include "app/configuration.h"
 #include "app/converter.h"
+#include "app/database_verifier.h"
 #include "app/startup.h"
 #include "common/codepage.h"
 #include "common/file.h"
@@ -101,6 +102,10 @@ int main(int argc, char** argv) {
       PrintLines(stdout, converter.Report().CountLines());
     } else if (!converter.Run(window)) {
       status = kExitRefused;
+    } else if (options->verify) {
+      // The new tables read back from the files, apart from what the run remembers.
+      converter.Report().SetVerification(ks::VerifyDatabase(converter.dtmMain.dtbKestrel.DataPath(),
+                                                            ks::TablesWrittenByRun(converter.Report())));
     }
   } catch (const std::exception& e) {
     const std::string message = e.what() + converter.Report().Explanation();
@@ -116,6 +121,10 @@ int main(int argc, char** argv) {
   if (!warnings.empty()) {
     std::fprintf(stderr, "%s\n", ks::kWarningsHeading);
     PrintLines(stderr, warnings);
+  }
+  if (const auto& verification = converter.Report().Verification()) {
+    PrintLines(stderr, ks::VerificationLines(*verification));
+    if (!verification->Clean()) status = kExitFailed;  // the files stay as they are for inspection
   }
   if (!options->report.empty()) {
     std::string reason;

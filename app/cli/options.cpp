@@ -4,7 +4,7 @@ namespace ks {
 
 const char kCliUsage[] =
     "Usage: ksconvert-cli [--config FILE] [--legacy DIR] [--database DIR] [--yes]\n"
-    "                     [--check] [--report FILE]\n"
+    "                     [--check] [--report FILE] [--no-verify]\n"
     "\n"
     "Converts the legacy database (alias VeltroData) into the dBASE tables of the\n"
     "database directory, as the window's \"Старт\" button does.\n"
@@ -19,7 +19,9 @@ const char kCliUsage[] =
     "  --report FILE   write what the run (or check) counted and found to FILE as JSON:\n"
     "                  records read, skipped (with the reason) and written per stage,\n"
     "                  values that could not be stored as they are, duplicate legacy\n"
-    "                  identifiers, goods lines whose document is missing or skipped\n"
+    "                  identifiers, goods lines whose document is missing or skipped,\n"
+    "                  and the read-back check of the new database per table\n"
+    "  --no-verify     leave out the read-back check after the run\n"
     "  --help          show this text\n"
     "\n"
     "The log goes to standard output; a progress bar to standard error on a terminal.\n"
@@ -31,8 +33,13 @@ const char kCliUsage[] =
     "error. Lock files of the legacy engine (PDOXUSRS.LCK, PARADOX.LCK) in the legacy\n"
     "directory are warned about before anything is read: the legacy package may still\n"
     "be running and changing its tables.\n"
-    "Exit codes: 0 done (or checked), 1 the run or check failed (message on standard\n"
-    "error), 2 usage error, 3 refused, nothing touched.\n";
+    "After a run the new database is read back through the engine: every table must\n"
+    "open and hold the records the run wrote, every field must read as its type, every\n"
+    "memo pointer must lead to a sound block of the memo file, and every counter of\n"
+    "LINES must lie above the UIDs of its table. One line on standard error says so,\n"
+    "or lists what differs, with the file and the place; the files stay as they are.\n"
+    "Exit codes: 0 done (or checked), 1 the run or check failed or the new database\n"
+    "differs (message on standard error), 2 usage error, 3 refused, nothing touched.\n";
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error) {
   CliOptions options;
@@ -44,6 +51,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
     else if (arg == "--database") target = &options.database;
     else if (arg == "--report") target = &options.report;
     else if (arg == "--check") options.check = true;
+    else if (arg == "--no-verify") options.verify = false;
     else if (arg == "--yes" || arg == "-y") options.yes = true;
     else if (arg == "--help" || arg == "-h") options.help = true;
     else {

@@ -14,6 +14,7 @@ struct CliOptions {
   std::string report;    // --report FILE: the findings of the run as JSON
   bool yes = false;      // --yes answers the question OK
   bool check = false;    // --check: read and check everything, create nothing
+  bool verify = true;    // --no-verify leaves out reading the new database back
   bool help = false;
 };
 

@@ -34,6 +34,8 @@ TEST(CliOptions, NoArgumentsMeansDefaults) {
   EXPECT_FALSE(o->yes);
   EXPECT_FALSE(o->check);
   EXPECT_TRUE(o->report.empty());
+  EXPECT_TRUE(o->verify);
+  EXPECT_FALSE(ParseCliOptions({"--no-verify"}, error)->verify);
 }
 
 TEST(CliOptions, UsageErrors) {

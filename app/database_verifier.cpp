@@ -1,0 +1,389 @@
+#include "app/database_verifier.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "app/conversion_report.h"
+#include "common/codepage.h"
+#include "common/file.h"
+#include "common/russian_plural.h"
+#include "db/database_files.h"
+#include "db/engine/xbase/xbase.h"
+#include "legacy/legacy_alias.h"
+#include "resources/metadata_load.h"
+
+namespace ks {
+namespace {
+
+// ---- what a field may hold ------------------------------------------------------------
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool AllOf(const char* p, int len, char c) {
+  for (int i = 0; i < len; ++i) {
+    if (p[i] != c) return false;
+  }
+  return true;
+}
+
+// A number right-aligned in its field: blanks, an optional minus, digits with at most one
+// point. All blanks is no value; all asterisks the mark of a number too wide for the field.
+bool IsNumberText(const char* p, int len) {
+  int i = 0;
+  while (i < len && p[i] == ' ') ++i;
+  if (i == len || AllOf(p, len, '*')) return true;
+  if (p[i] == '-') ++i;
+  int digits = 0;
+  bool point = false;
+  for (; i < len; ++i) {
+    if (IsDigit(p[i])) {
+      ++digits;
+    } else if (p[i] == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits > 0;
+}
+
+int Digits(const char* p, int n) {
+  int value = 0;
+  for (int i = 0; i < n; ++i) value = value * 10 + (p[i] - '0');
+  return value;
+}
+
+// YYYYMMDD of a real day, "00000000" or blanks.
+bool IsDateText(const char* p) {
+  if (AllOf(p, 8, ' ') || AllOf(p, 8, '0')) return true;
+  for (int i = 0; i < 8; ++i) {
+    if (!IsDigit(p[i])) return false;
+  }
+  const int year = Digits(p, 4), month = Digits(p + 4, 2), day = Digits(p + 6, 2);
+  static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return !(month == 2 && day == 29 && !leap);
+}
+
+bool IsLogicalText(char c) { return c == 'T' || c == 'F' || c == '?' || c == ' '; }
+
+// The value of an integer field (UID, NEXTUID) that passed IsNumberText; false for no value.
+bool IntegerValue(const char* p, int len, int64_t& value) {
+  int i = 0;
+  while (i < len && p[i] == ' ') ++i;
+  if (i == len || p[i] == '*') return false;
+  const bool negative = p[i] == '-';
+  if (negative) ++i;
+  value = 0;
+  for (; i < len && IsDigit(p[i]); ++i) value = value * 10 + (p[i] - '0');
+  if (negative) value = -value;
+  return true;
+}
+
+// A memo pointer: blanks for no memo, else a block number right-aligned in digits.
+bool MemoBlock(const char* p, int len, bool& none, int64_t& block) {
+  int i = 0;
+  while (i < len && p[i] == ' ') ++i;
+  none = i == len;
+  if (none) return true;
+  block = 0;
+  for (; i < len; ++i) {
+    if (!IsDigit(p[i])) return false;
+    block = block * 10 + (p[i] - '0');
+  }
+  return true;
+}
+
+// The field's bytes for a message: control characters shown as "?", cut after 20.
+std::string Shown(const char* p, int len) {
+  std::string text(p, std::min(len, 20));
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';
+  }
+  return "\"" + text + (len > 20 ? "...\"" : "\"");
+}
+
+std::string EngineFault(int code) {
+  switch (code) {
+    case e4fileFind: return W("файл не найден");
+    case e4open: return W("файл не открывается");
+    case e4read: return W("файл не читается");
+    case e4data: return W("файл повреждён");
+    default: return W("Ошибка ") + std::to_string(code);
+  }
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string FileName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string MemoFileName(const std::string& dbf_name) { return dbf_name.substr(0, dbf_name.size() - 3) + "fpt"; }
+
+// ---- the check ------------------------------------------------------------------------
+
+struct Field {
+  Field4* handle;
+  const char* bytes;  // in the cursor's record buffer, which every record is read into
+  char type;
+  int len;
+  std::string name;
+};
+
+struct CounterRow {
+  std::string table;  // TBLNAME, trailing blanks cut
+  int64_t next_uid = 0;
+  int64_t recno = 0;
+};
+
+class Verifier {
+ public:
+  Verifier() : engine_(code4initP()) {}
+  ~Verifier() { code4initUndo(engine_); }
+  Verifier(const Verifier&) = delete;
+  Verifier& operator=(const Verifier&) = delete;
+
+  DatabaseVerification Run(const std::string& directory, const std::vector<ExpectedTable>& tables) {
+    for (const ExpectedTable& expected : tables) CheckTable(WithTrailingDelimiter(directory), expected);
+    CheckCounters();
+    return std::move(result_);
+  }
+
+ private:
+  void Find(TableVerification& table, const std::string& file, const std::string& where, const std::string& what) {
+    ++table.discrepancies;
+    ++result_.discrepancies;
+    if (result_.findings.size() < kVerificationFindingLimit) result_.findings.push_back({file, where, what});
+  }
+
+  static std::string At(int64_t recno, const std::string& field = std::string()) {
+    return W("запись ") + std::to_string(recno) + (field.empty() ? "" : W(", поле ") + field);
+  }
+
+  void CheckTable(const std::string& directory, const ExpectedTable& expected) {
+    result_.tables.emplace_back();
+    TableVerification& table = result_.tables.back();
+    std::string path = FindFileIgnoringCase(directory, expected.file);
+    table.file = path.empty() ? Lower(expected.file) : FileName(path);
+    table.expected_records = expected.records;
+    if (path.empty()) return Find(table, table.file, "", W("файл таблицы не найден"));
+
+    code4errorCode(engine_, 0);
+    Data4* data = d4open(engine_, path.c_str());
+    if (data == nullptr) return Find(table, table.file, "", WhyNotOpened(path, code4errorCode(engine_, 0)));
+    table.opened = true;
+    table.records = d4recCountDo(data);
+    if (table.records != table.expected_records) {
+      Find(table, table.file, "",
+           W("в файле " + CountOf(table.records, "запись", "записи", "записей") + ", а преобразование записало ") +
+               std::to_string(table.expected_records));
+    }
+    ReadRecords(data, table);
+    d4close(data);
+    code4errorCode(engine_, 0);
+  }
+
+  // Why the engine refused a table: what the header promises against what the file holds,
+  // when that is the fault.
+  std::string WhyNotOpened(const std::string& path, int code) {
+    if (code == e4fileFind) {
+      return W("таблица не открывается: нет файла ") + MemoFileName(FileName(path)) + W(" с текстами полей memo");
+    }
+    File file;
+    unsigned char head[12];
+    const int64_t size = file.Open(path, File::Mode::kReadOnly) ? file.Size() : -1;
+    if (code == e4data && size >= 12 && file.ReadExactAt(0, head, sizeof head)) {
+      const uint64_t count = head[4] | (head[5] << 8) | (head[6] << 16) | (uint64_t(head[7]) << 24);
+      const uint64_t header = head[8] | (head[9] << 8), width = head[10] | (head[11] << 8);
+      const uint64_t needed = header + count * width;
+      if (width > 0 && needed > uint64_t(size)) {
+        const int64_t room = uint64_t(size) > header ? int64_t((uint64_t(size) - header) / width) : 0;
+        return W("файл обрезан: заголовок называет " + CountOf(int64_t(count), "запись", "записи", "записей") + " (") +
+               std::to_string(needed) + W(" байт), а в файле ") + std::to_string(size) +
+               W(" байт, место для ") + std::to_string(room);
+      }
+    }
+    return W("таблица не открывается: ") + EngineFault(code);
+  }
+
+  void ReadRecords(Data4* data, TableVerification& table) {
+    std::vector<Field> fields;
+    for (short j = 1; j <= d4numFields(data); ++j) {
+      Field4* f = d4fieldJ(data, j);
+      fields.push_back({f, f4str(f), static_cast<char>(f4type(f)), f4len(f), f4name(f)});
+    }
+    const Field* uid = nullptr;
+    const Field* tblname = nullptr;
+    const Field* next_uid = nullptr;
+    for (const Field& f : fields) {
+      if (f.name == "UID" && f.type == 'N') uid = &f;
+      if (f.name == "TBLNAME" && f.type == 'C') tblname = &f;
+      if (f.name == "NEXTUID" && f.type == 'N') next_uid = &f;
+    }
+    const bool is_counter_table = strcasecmp(table.file.c_str(), "lines.dbf") == 0 && tblname && next_uid;
+    const char* record = d4recordLow(data);
+    const std::string memo_file = MemoFileName(table.file);
+
+    int64_t largest_uid = 0;
+    bool any_uid = false;
+    int rc = d4top(data);
+    for (; rc == 0 && d4eof(data) <= 0; rc = d4skip(data, 1)) {
+      const int64_t recno = d4recNoLow(data);
+      ++table.records_read;
+      if (record[0] != ' ' && record[0] != '*') {
+        Find(table, table.file, At(recno), W("метка удаления не пробел и не \"*\": ") + Shown(record, 1));
+      }
+      for (const Field& f : fields) {
+        switch (f.type) {
+          case 'N':
+          case 'F':
+            if (!IsNumberText(f.bytes, f.len)) {
+              Find(table, table.file, At(recno, f.name), W("не число: ") + Shown(f.bytes, f.len));
+            }
+            break;
+          case 'D':
+            if (!IsDateText(f.bytes)) Find(table, table.file, At(recno, f.name), W("не дата: ") + Shown(f.bytes, 8));
+            break;
+          case 'L':
+            if (!IsLogicalText(f.bytes[0])) {
+              Find(table, table.file, At(recno, f.name), W("не логическое значение: ") + Shown(f.bytes, 1));
+            }
+            break;
+          case 'M':
+            CheckMemo(f, recno, table, memo_file);
+            break;
+        }
+      }
+      int64_t value = 0;
+      if (uid && IntegerValue(uid->bytes, uid->len, value) && IsNumberText(uid->bytes, uid->len)) {
+        largest_uid = any_uid ? std::max(largest_uid, value) : value;
+        any_uid = true;
+      }
+      if (is_counter_table && IntegerValue(next_uid->bytes, next_uid->len, value)) {
+        std::string name(tblname->bytes, tblname->len);
+        name.erase(name.find_last_not_of(' ') + 1);
+        counter_rows_.push_back({name, value, recno});
+      }
+    }
+    if (rc < 0 || table.records_read != table.records) {
+      const int code = code4errorCode(engine_, 0);
+      Find(table, table.file, At(table.records_read + 1),
+           W("чтение прервано: ") + EngineFault(rc < 0 ? rc : code != 0 ? code : e4read));
+    }
+    if (any_uid) largest_uids_[Lower(table.file)] = largest_uid;
+  }
+
+  void CheckMemo(const Field& f, int64_t recno, TableVerification& table, const std::string& memo_file) {
+    bool none = false;
+    int64_t block = 0;
+    if (!MemoBlock(f.bytes, f.len, none, block)) {
+      return Find(table, table.file, At(recno, f.name), W("указатель memo не число: ") + Shown(f.bytes, f.len));
+    }
+    if (none) return;
+    ++table.memos;
+    code4errorCode(engine_, 0);
+    f4memoLen(f.handle);
+    if (const int code = code4errorCode(engine_, 0); code != 0) {
+      Find(table, memo_file, W("блок ") + std::to_string(block) + " (" + table.file + ", " + At(recno, f.name) + ")",
+           code == e4data ? W("указатель ведёт за пределы файла или заголовок блока повреждён")
+                          : EngineFault(code));
+    }
+  }
+
+  // Each counter row of LINES must lie above every UID of the table it counts.
+  void CheckCounters() {
+    TableVerification* lines = nullptr;
+    for (TableVerification& table : result_.tables) {
+      if (strcasecmp(table.file.c_str(), "lines.dbf") == 0) lines = &table;
+    }
+    if (lines == nullptr) return;
+    for (const CounterRow& row : counter_rows_) {
+      if (strcasecmp(row.table.c_str(), "VERSION") == 0) continue;
+      const std::string counted = Lower(row.table);
+      bool known = false;
+      for (const TableVerification& table : result_.tables) known = known || Lower(table.file) == counted;
+      if (!known) {
+        Find(*lines, lines->file, At(row.recno, "TBLNAME"), W("счётчик таблицы, которой нет: ") + row.table);
+        continue;
+      }
+      const auto largest = largest_uids_.find(counted);
+      if (largest != largest_uids_.end() && row.next_uid <= largest->second) {
+        Find(*lines, lines->file, At(row.recno, "NEXTUID"),
+             W("счётчик ") + row.table + " = " + std::to_string(row.next_uid) +
+                 W(" не выше наибольшего UID этой таблицы, ") + std::to_string(largest->second));
+      }
+    }
+  }
+
+  Code4* engine_;
+  DatabaseVerification result_;
+  std::vector<CounterRow> counter_rows_;
+  std::map<std::string, int64_t> largest_uids_;  // lower-case table file name -> largest UID
+};
+
+// 1258046 -> "1 258 046".
+std::string Grouped(int64_t n) {
+  std::string digits = std::to_string(n);
+  std::string out;
+  const size_t first = digits[0] == '-' ? 1 : 0;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > first && (digits.size() - i) % 3 == 0) out += ' ';
+    out += digits[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+DatabaseVerification VerifyDatabase(const std::string& directory, const std::vector<ExpectedTable>& tables) {
+  return Verifier().Run(directory, tables);
+}
+
+std::vector<ExpectedTable> TablesWrittenByRun(const ConversionReport& report) {
+  std::vector<ExpectedTable> tables;
+  const TqrxTableDefs& defs = MetadataRoot().TableDefs();
+  for (int i = 0; i < defs.Count(); ++i) {
+    const TqrxTableDef& def = defs.TableDef(i);
+    if (def.IsMemory()) continue;
+    ExpectedTable table{def.Name() + ".dbf", 0};
+    for (const StageCounts& stage : report.Stages()) {
+      if (strcasecmp(stage.target.c_str(), table.file.c_str()) == 0) table.records += stage.written;
+    }
+    if (strcasecmp(table.file.c_str(), "LINES.dbf") == 0) table.records += report.CounterRows();
+    tables.push_back(table);
+  }
+  return tables;
+}
+
+std::vector<std::string> VerificationLines(const DatabaseVerification& verification) {
+  const int64_t tables = static_cast<int64_t>(verification.tables.size());
+  const int64_t records = verification.Records();
+  const int64_t n = verification.discrepancies;
+  std::string summary = "Проверка новой базы: " + std::to_string(tables) + " " +
+                        RussianPlural(tables, "таблица", "таблицы", "таблиц") + ", " + Grouped(records) + " " +
+                        RussianPlural(records, "запись", "записи", "записей") + ", ";
+  if (n == 0) return {summary + "расхождений нет"};
+  std::vector<std::string> lines{summary + Grouped(n) + " " +
+                                 RussianPlural(n, "расхождение", "расхождения", "расхождений") + ":"};
+  for (const VerificationFinding& finding : verification.findings) {
+    lines.push_back("  " + Cp1251ToUtf8(finding.file) + (finding.where.empty() ? "" : ", " + Cp1251ToUtf8(finding.where)) +
+                    ": " + Cp1251ToUtf8(finding.what));
+  }
+  if (static_cast<int64_t>(verification.findings.size()) < n) {
+    lines.push_back("  ... и ещё " + Grouped(n - static_cast<int64_t>(verification.findings.size())));
+  }
+  return lines;
+}
+
+}  // namespace ks
