@@ -15,9 +15,11 @@
 #include <sstream>
 
 #include "app/converter.h"
+#include "app/stage_target.h"
 #include "app/startup.h"
 #include "app/testing/conversion_fixture.h"
 #include "app/testing/target_tables.h"
+#include "common/codepage.h"
 #include "common/testing/decimal_comma_locale.h"
 #include "legacy/testing/temp_dir.h"
 #include "tools/legacy_db_generator.h"
@@ -211,6 +213,65 @@ TEST_F(ConversionCliTest, AProcessUnderADecimalCommaLocaleWritesTheSameBytes) {
     ASSERT_EQ(written.count(name), 1u) << name;
     EXPECT_TRUE(written.at(name) == bytes) << name << " differs";
   }
+}
+
+TEST_F(ConversionCliTest, TablesInCodePage866ConvertLikeTheirWindowsTwins) {
+  // The same demo database written as an installation begun under DOS keeps it: texts and
+  // memos in 866, the headers saying so.
+  const std::string legacy_866 = dir_.Path() + "legacy866/";
+  LegacyDbSize size;
+  size.documents = 60;
+  size.lines = 240;
+  size.payments = 12;
+  GenerateLegacyDb(legacy_866, size, 866);
+
+  const CliResult check = RunCli("--legacy '" + legacy_866 + "' --database '" + dir_.Path() + "none/' --check --report '" +
+                                 dir_.Path() + "check.json'");
+  ASSERT_EQ(check.exit_code, 0) << check.err;
+  EXPECT_NE(check.out.find("legacy table Document: code page 866 (named by the header), read translated to 1251\n"),
+            std::string::npos)
+      << check.out;
+  EXPECT_EQ(check.err.find("кодовой странице 1251"), std::string::npos) << check.err;  // nothing was lost
+  const std::string json = ReadAll(dir_.Path() + "check.json");
+  EXPECT_NE(json.find("{\"table\": \"Main\", \"code_page\": 866, \"header_code_page\": 866, \"decided_by\": \"header\""),
+            std::string::npos)
+      << json;
+
+  const std::string by_1251 = dir_.Path() + "from1251/", by_866 = dir_.Path() + "from866/";
+  ASSERT_EQ(RunCli("--legacy '" + Legacy() + "' --database '" + by_1251 + "' --yes").exit_code, 0);
+  const CliResult run = RunCli("--legacy '" + legacy_866 + "' --database '" + by_866 + "' --yes");
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const auto expected = FilesOf(by_1251);
+  const auto written = FilesOf(by_866);
+  ASSERT_EQ(written.size(), expected.size());
+  size_t replaced = 0;
+  for (const auto& [name, bytes] : expected) {
+    ASSERT_EQ(written.count(name), 1u) << name;
+    const std::string& other = written.at(name);
+    ASSERT_EQ(other.size(), bytes.size()) << name;
+    // Only characters that 866 cannot hold differ: the DOS tables have "?" there.
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (other[i] == bytes[i]) continue;
+      ASSERT_TRUE(MissingIn866(static_cast<unsigned char>(bytes[i])) && other[i] == '?')
+          << name << " byte " << i << ": " << int(static_cast<unsigned char>(bytes[i])) << " vs " << int(other[i]);
+      ++replaced;
+    }
+  }
+  EXPECT_GT(replaced, 0u);  // the demo texts hold « » and the like
+
+  // A box-drawing character, which 1251 lacks, in a group name: read as "?" and reported.
+  std::string group = ReadAll(legacy_866 + "Group.DB");
+  const std::string name = AnsiToOem(W("Без группы"));
+  const size_t at = group.find(name);
+  ASSERT_NE(at, std::string::npos);
+  group[at + 3] = static_cast<char>(0xB3);
+  std::ofstream(legacy_866 + "Group.DB", std::ios::binary) << group;
+  const CliResult lossy = RunCli("--legacy '" + legacy_866 + "' --database '" + dir_.Path() + "none/' --check");
+  ASSERT_EQ(lossy.exit_code, 0) << lossy.err;
+  EXPECT_NE(lossy.err.find("Group.GroupName (исходная таблица): 1 текст в кодовой странице 866 содержит символы, "
+                           "которых нет в кодовой странице 1251; они прочитаны как \"?\"\n"),
+            std::string::npos)
+      << lossy.err;
 }
 
 TEST_F(ConversionCliTest, RefusesWithoutATerminalAndRecreatesWithYes) {

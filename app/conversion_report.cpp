@@ -127,6 +127,7 @@ const char* ValueLossName(ValueLoss loss) {
     case ValueLoss::kNumberOverflow: return "number_overflow";
     case ValueLoss::kMissingIn866: return "missing_in_cp866";
     case ValueLoss::kNumberTooLarge: return "number_too_large";
+    case ValueLoss::kMissingIn1251: return "missing_in_cp1251";
   }
   return "";
 }
@@ -218,7 +219,19 @@ std::vector<std::string> ConversionReport::WarningLines() const {
                                       "слишком велики для поля и записаны как 0",
                                       "слишком велики для поля и записаны как 0"));
         break;
+      case ValueLoss::kMissingIn1251:
+        lines.push_back(Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field) + " (исходная таблица): " +
+                        CountOf(n, "текст", "текста", "текстов") + " в кодовой странице 866 " +
+                        RussianPlural(n, "содержит", "содержат", "содержат") +
+                        " символы, которых нет в кодовой странице 1251; они прочитаны как \"?\"");
+        break;
     }
+  }
+  for (const LegacyCodePage& entry : legacy_code_pages_) {
+    if (!entry.Foreign()) continue;
+    lines.push_back("исходная таблица " + Cp1251ToUtf8(entry.table) + ": кодовая страница " +
+                    std::to_string(entry.code_page) + " не перекодируется (понятны только 1251 и 866), тексты " +
+                    "прочитаны как есть");
   }
   for (const StageCounts& stage : stages_) {
     const int64_t n = stage.duplicates.count;
@@ -236,6 +249,21 @@ std::vector<std::string> ConversionReport::WarningLines() const {
     lines.push_back("FULLSTORAGE -> GOODS: " + CountOf(n, "строка", "строки", "строк") + " товаров " +
                     RussianPlural(n, "относится", "относятся", "относятся") +
                     " к документу того типа, который не преобразуется (" + FirstIds(lines_of_skipped_document_) + ")");
+  }
+  return lines;
+}
+
+void ConversionReport::NoteLegacyCodePage(LegacyCodePage entry) {
+  for (const LegacyCodePage& known : legacy_code_pages_) {
+    if (known.table == entry.table) return;
+  }
+  legacy_code_pages_.push_back(std::move(entry));
+}
+
+std::vector<std::string> ConversionReport::CodePageLines() const {
+  std::vector<std::string> lines;
+  for (const LegacyCodePage& entry : legacy_code_pages_) {
+    lines.push_back("legacy table " + Cp1251ToUtf8(entry.table) + ": " + entry.description);
   }
   return lines;
 }
@@ -271,6 +299,19 @@ std::string ConversionReport::ToJson() const {
     json += (i > 0 ? ", " : "") + Quote(Cp1251ToUtf8(legacy_lock_files_[i]));
   }
   json += "],\n";
+
+  json += "  \"legacy_code_pages\": [";
+  for (size_t i = 0; i < legacy_code_pages_.size(); ++i) {
+    const LegacyCodePage& entry = legacy_code_pages_[i];
+    json += i > 0 ? ",\n" : "\n";
+    json += "    {\"table\": " + Quote(Cp1251ToUtf8(entry.table)) + ", \"code_page\": " + std::to_string(entry.code_page) +
+            ", \"header_code_page\": " + (entry.header_field == 0 ? std::string("null") : std::to_string(entry.header_field)) +
+            ", \"decided_by\": " + Quote(entry.basis) + ", \"cp866_letters\": " + std::to_string(entry.dos_letters) +
+            ", \"cp1251_letters\": " + std::to_string(entry.windows_letters) +
+            ", \"read_as\": " + Quote(entry.Translated() ? "translated_to_1251" : entry.Foreign() ? "unchanged" : "1251") +
+            ", \"reason\": " + Quote(entry.description) + "}";
+  }
+  json += legacy_code_pages_.empty() ? "],\n" : "\n  ],\n";
 
   json += "  \"stages\": [";
   for (size_t i = 0; i < stages_.size(); ++i) {

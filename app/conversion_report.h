@@ -28,16 +28,31 @@ enum class ValueLoss {
   kNumberOverflow,   // a number too wide for its field: stored as the overflow mark (asterisks)
   kMissingIn866,     // a memo character that code page 866 lacks: stored as "?"
   kNumberTooLarge,   // digits too many for an integer field (a document number): stored as 0
+  kMissingIn1251,    // a text of a legacy table in 866 with a character 1251 lacks: read as "?"
 };
 
 // One target field and one kind of loss, with the number of values affected.
 struct ValueLossCount {
-  std::string table;  // target table name, upper case ("FIRM")
-  std::string field;  // target field name ("FULLNAME")
+  std::string table;  // target table name, upper case ("FIRM"); for kMissingIn1251 the legacy table
+  std::string field;  // target field name ("FULLNAME"); for kMissingIn1251 the legacy field
   ValueLoss loss = ValueLoss::kTextCut;
   int width = 0;  // characters of the field (0 for a memo)
   int64_t count = 0;
   RecordExamples examples;  // the first values affected
+};
+
+// The code page a legacy table's texts were read in, and how it was decided.
+struct LegacyCodePage {
+  std::string table;     // legacy table name ("Document")
+  int code_page = 1251;
+  int header_field = 0;  // the header's code-page field; 0 when it has none
+  std::string basis;     // "header", "texts", "sort_order" or "no_evidence"
+  int64_t dos_letters = 0;      // Cyrillic letters only 866 has, when the texts decided
+  int64_t windows_letters = 0;  // and those only 1251 has
+  std::string description;      // what was chosen and why (UTF-8)
+
+  bool Translated() const { return code_page == 866; }
+  bool Foreign() const { return code_page != 1251 && code_page != 866; }
 };
 
 // Identifiers kept in a list of a report entry; beyond this only the count grows, so that
@@ -114,6 +129,10 @@ class ConversionReport {
   void SetVerification(DatabaseVerification verification) { verification_ = std::move(verification); }
   const std::optional<DatabaseVerification>& Verification() const { return verification_; }
 
+  // The code page of a legacy table as it was opened; the first note of a table counts.
+  void NoteLegacyCodePage(LegacyCodePage entry);
+  const std::vector<LegacyCodePage>& LegacyCodePages() const { return legacy_code_pages_; }
+
   // Lock files of the legacy engine found in the legacy directory.
   void SetLegacyLockFiles(std::vector<std::string> names) { legacy_lock_files_ = std::move(names); }
   const std::vector<std::string>& LegacyLockFiles() const { return legacy_lock_files_; }
@@ -134,6 +153,8 @@ class ConversionReport {
   std::vector<std::string> WarningLines() const;
   // One line per stage: read, skipped (with reasons) and written (UTF-8).
   std::vector<std::string> CountLines() const;
+  // One line per legacy table: the code page of its texts and why (UTF-8).
+  std::vector<std::string> CodePageLines() const;
   // The whole report as a JSON document (UTF-8).
   std::string ToJson() const;
 
@@ -152,6 +173,7 @@ class ConversionReport {
   std::function<LegacyRecordName()> record_namer_;
   int64_t counter_rows_ = 0;
   std::optional<DatabaseVerification> verification_;
+  std::vector<LegacyCodePage> legacy_code_pages_;
 };
 
 const char* ValueLossName(ValueLoss loss);

@@ -243,6 +243,40 @@ TEST(ConversionReportJson, ErrorsAndNamesAreEscapedAsUtf8) {
   EXPECT_EQ(json["legacy_lock_files"].items[0].text, "PDOXUSRS.LCK");
 }
 
+TEST(ConversionReportJson, LegacyCodePagesAndTheirLosses) {
+  ConversionReport report;
+  report.Reset(true);
+  LegacyCodePage dos{W("Группы"), 866, 0, "texts", 120, 3, "code page 866 (the header has no code-page field; ...)"};
+  report.NoteLegacyCodePage(dos);
+  dos.code_page = 1251;
+  report.NoteLegacyCodePage(dos);  // the same table opened again: the first note counts
+  report.NoteLegacyCodePage({"Model", 1252, 1252, "header", 0, 0, "code page 1252 (named by the header), read unchanged"});
+  report.ValueLossCounter(W("Группы"), "GroupName", ValueLoss::kMissingIn1251, 0) += 2;
+
+  const std::vector<std::string> lines = report.CodePageLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "legacy table Группы: code page 866 (the header has no code-page field; ...)");
+  const std::vector<std::string> warnings = report.WarningLines();
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_EQ(warnings[0],
+            "Группы.GroupName (исходная таблица): 2 текста в кодовой странице 866 содержат символы, которых нет в "
+            "кодовой странице 1251; они прочитаны как \"?\"");
+  EXPECT_EQ(warnings[1],
+            "исходная таблица Model: кодовая страница 1252 не перекодируется (понятны только 1251 и 866), тексты "
+            "прочитаны как есть");
+
+  const testing::JsonValue json = testing::ParseJson(report.ToJson());
+  const testing::JsonValue& tables = json["legacy_code_pages"];
+  ASSERT_EQ(tables.items.size(), 2u);
+  EXPECT_EQ(tables.items[0]["code_page"].number, 866);
+  EXPECT_TRUE(tables.items[0]["header_code_page"].IsNull());
+  EXPECT_EQ(tables.items[0]["decided_by"].text, "texts");
+  EXPECT_EQ(tables.items[0]["cp866_letters"].number, 120);
+  EXPECT_EQ(tables.items[0]["read_as"].text, "translated_to_1251");
+  EXPECT_EQ(tables.items[1]["read_as"].text, "unchanged");
+  EXPECT_EQ(json["value_losses"].items[0]["loss"].text, "missing_in_cp1251");
+}
+
 TEST(ValueChecks, OnlyCharactersThatCodePage866LacksCount) {
   EXPECT_FALSE(MissingIn866(static_cast<unsigned char>(W("я")[0])));
   EXPECT_FALSE(MissingIn866(static_cast<unsigned char>(W("Ё")[0])));

@@ -72,6 +72,7 @@ void StageFrame::Log(const std::string& line) {
 void StageFrame::Begin(TLegacyTable& source) {
   counts_.source = source.TableName();
   source.Open();
+  NoteCodePage(source);
   source.First();
   window_.SetProgressPosition(0);
   window_.SetProgressMax(source.RecordCount());
@@ -91,13 +92,38 @@ void StageFrame::Walk(TLegacyTable& source, const std::function<void(int row)>& 
     return id_field != nullptr ? LegacyRecordName{source.TableName(), id_name, id_field->AsInteger()}
                                : LegacyRecordName{source.TableName(), std::string(), row + 1};
   });
-  while (!source.Eof()) {
-    if (dry_) ReadWholeRecord(every_field);
-    process(row);
-    ++row;
-    ++counts_.read;
-    window_.SetProgressPosition(row);
-    source.Next();
+  try {
+    while (!source.Eof()) {
+      if (dry_) ReadWholeRecord(every_field);
+      process(row);
+      ++row;
+      ++counts_.read;
+      window_.SetProgressPosition(row);
+      source.Next();
+    }
+  } catch (...) {
+    NoteTextLosses(source);  // the report is written also when the run stops
+    throw;
+  }
+  NoteTextLosses(source);
+}
+
+void StageFrame::NoteCodePage(const TLegacyTable& source) {
+  const ParadoxCodePage& code_page = source.CodePage();
+  LegacyCodePage entry;
+  entry.table = source.TableName();
+  entry.code_page = code_page.code_page;
+  entry.header_field = code_page.header_field;
+  entry.basis = CodePageBasisName(code_page.basis);
+  entry.dos_letters = code_page.letters.dos;
+  entry.windows_letters = code_page.letters.windows;
+  entry.description = DescribeCodePage(code_page);
+  report_.NoteLegacyCodePage(std::move(entry));
+}
+
+void StageFrame::NoteTextLosses(TLegacyTable& source) {
+  for (const auto& [field, count] : source.TakeTextLosses()) {
+    report_.ValueLossCounter(source.TableName(), field, ValueLoss::kMissingIn1251, 0) += count;
   }
 }
 

@@ -67,6 +67,9 @@ class StageFrame {
  private:
   void Log(const std::string& line);
   void NoteDuplicate(int32_t uid);
+  // The legacy table's code page, and the texts that lost characters in its translation.
+  void NoteCodePage(const TLegacyTable& source);
+  void NoteTextLosses(TLegacyTable& source);
 
   IMainWindow& window_;
   ConversionReport& report_;

@@ -170,6 +170,17 @@ void OemToAnsiInPlace(char* data, size_t size) {
   for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(table[static_cast<unsigned char>(data[i])]);
 }
 
+size_t OemToAnsiInPlaceCountingLosses(char* data, size_t size) {
+  const ByteTable& table = OemToAnsiTable();
+  size_t lost = 0;
+  for (size_t i = 0; i < size; ++i) {
+    const unsigned char translated = table[static_cast<unsigned char>(data[i])];
+    lost += translated == '?' && data[i] != '?';
+    data[i] = static_cast<char>(translated);
+  }
+  return lost;
+}
+
 std::string AnsiToOem(std::string_view text) {
   std::string out(text);
   AnsiToOemInPlace(out.data(), out.size());

@@ -18,6 +18,9 @@ std::string AnsiToOem(std::string_view text);
 std::string OemToAnsi(std::string_view text);
 void AnsiToOemInPlace(char* data, size_t size);
 void OemToAnsiInPlace(char* data, size_t size);
+// The same, returning how many characters Windows-1251 lacks (box drawing and the like),
+// which became '?'.
+size_t OemToAnsiInPlaceCountingLosses(char* data, size_t size);
 
 // Upper and lower case of Windows-1251 text: ASCII letters, а-я and ё.
 char UpperCp1251(char c);

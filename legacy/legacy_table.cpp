@@ -178,4 +178,20 @@ bool TLegacyTable::FindKey(int32_t key) {
   return reader_.Find(field.index_, key);
 }
 
+const ParadoxCodePage& TLegacyTable::CodePage() const {
+  RequireActive();
+  return reader_.CodePage();
+}
+
+std::vector<std::pair<std::string, int64_t>> TLegacyTable::TakeTextLosses() {
+  std::vector<std::pair<std::string, int64_t>> losses;
+  if (!Active()) return losses;
+  const std::vector<int64_t>& counts = reader_.TextLosses();
+  for (size_t i = 0; i < counts.size(); ++i) {
+    if (counts[i] > 0) losses.emplace_back(reader_.Fields()[i].name, counts[i]);
+  }
+  reader_.ClearTextLosses();
+  return losses;
+}
+
 }  // namespace ks

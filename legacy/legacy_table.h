@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/date_time.h"
@@ -98,6 +99,12 @@ class TLegacyTable {
   // Positions on the record whose key field holds key; false when there is none (the
   // cursor is then at the end).
   bool FindKey(int32_t key);
+
+  // The code page of the open table's texts and how it was decided.
+  const ParadoxCodePage& CodePage() const;
+  // The fields (their names in the table) whose texts lost characters in the translation
+  // from 866, with the number of records affected since the last call.
+  std::vector<std::pair<std::string, int64_t>> TakeTextLosses();
 
  private:
   friend class TLegacyField;

@@ -83,6 +83,7 @@ ParadoxHeader ParseParadoxHeader(const uint8_t* data, size_t size) {
   h.last_block = GetLe16(data + 0x10);
   const int field_count = GetLe16(data + 0x21);
   h.key_field_count = GetLe16(data + 0x23);
+  h.sort_order_id = data[0x29];
   h.version = data[0x39];
   h.auto_increment = GetLe32(data + 0x49);
 

@@ -13,7 +13,7 @@
 namespace ks {
 
 struct ParadoxField {
-  std::string name;  // in the table's code page
+  std::string name;  // in the table's code page (the table reader translates 866)
   ParadoxFieldType type = ParadoxFieldType::kAlpha;
   int size = 0;      // bytes in the record
   int offset = 0;    // from the start of the record
@@ -33,6 +33,7 @@ struct ParadoxHeader {
   int key_field_count = 0;
   int version = 0;    // the file version byte: 3 for 3.0 up to 12 for 7
   int code_page = 0;  // 0 when the header carries none (version 3.x)
+  int sort_order_id = 0;  // the sort-order byte, which names the language driver
   uint32_t auto_increment = 0;
   std::string sort_order;  // language driver name, empty when absent
   std::vector<ParadoxField> fields;

@@ -32,10 +32,10 @@ using testing::SampleDir;
 
 class ParadoxRealFiles : public testing::SampleFilesTest {};
 
-// Texts of the samples to UTF-8: 866 for the Russian tables, and the Western code pages,
-// whose letters in these files are those of Latin-1.
+// Texts of the samples to UTF-8: the Russian tables come translated to 1251, and the
+// Western code pages' letters in these files are those of Latin-1.
 std::string ToUtf8(const std::string& text, int code_page) {
-  if (code_page == 866) return Cp1251ToUtf8(OemToAnsi(text));
+  if (code_page == 1251) return Cp1251ToUtf8(text);
   std::string out;
   for (unsigned char c : text) {
     if (c < 0x80) {
@@ -136,12 +136,11 @@ void ExpectValue(const ParadoxTable& table, int f, int code_page, const JsonValu
   }
 }
 
-void CompareWithReference(const std::string& db, const std::string& mb, const std::string& reference,
-                          int code_page_override = 0) {
+void CompareWithReference(const std::string& db, const std::string& mb, const std::string& reference) {
   const JsonValue expected = testing::ReadJsonFile(SampleDir() + "expected/" + reference);
   ParadoxTable table;
   table.Open(SampleDir() + db, mb.empty() ? "" : SampleDir() + mb, db);
-  const int code_page = code_page_override ? code_page_override : table.Header().code_page;
+  const int code_page = table.CodePage().Translated() ? 1251 : table.CodePage().code_page;
   const size_t rows = static_cast<size_t>(expected["rows"].number);
   ASSERT_EQ(table.RecordCount(), rows);
   ASSERT_EQ(table.Header().record_count, rows);
@@ -176,10 +175,48 @@ TEST_F(ParadoxRealFiles, MemosAndGraphicsInTheBlobFile) {
 
 TEST_F(ParadoxRealFiles, EveryFieldType) { CompareWithReference("TypSammlung.DB", "TypSammlung.MB", "TypSammlung.expected.json"); }
 
-TEST_F(ParadoxRealFiles, RussianTextsInCodePage866) {
+TEST_F(ParadoxRealFiles, RussianTextsInCodePage866ComeTranslatedTo1251) {
   CompareWithReference("of_cp866.db", "", "of.expected.json");
-  // The 3.5 header has no code-page field; the same texts read as 866.
-  CompareWithReference("of.db", "", "of.expected.json", 866);
+  ParadoxTable table;
+  table.Open(SampleDir() + "of_cp866.db", "", "of");
+  EXPECT_EQ(table.CodePage().basis, ParadoxCodePageBasis::kHeader);
+  EXPECT_TRUE(table.CodePage().Translated());
+  EXPECT_EQ(table.FindField(W("наименование")), 3);  // names are translated and fold case
+
+  // The 3.5 header has no code-page field: the letters of the alpha fields say 866.
+  CompareWithReference("of.db", "", "of.expected.json");
+  table.Open(SampleDir() + "of.db", "", "of");
+  const ParadoxCodePage& chosen = table.CodePage();
+  EXPECT_EQ(chosen.basis, ParadoxCodePageBasis::kTexts);
+  EXPECT_EQ(chosen.code_page, 866);
+  EXPECT_GT(chosen.letters.dos, 1000);
+  EXPECT_LT(chosen.letters.windows, chosen.letters.dos / 10);
+  EXPECT_NE(DescribeCodePage(chosen).find("the header has no code-page field"), std::string::npos);
+  for (int f = 0; f < 19; ++f) EXPECT_EQ(table.TextLosses()[f], 0) << f;
+}
+
+TEST_F(ParadoxRealFiles, CharactersThat1251LacksReadAsQuestionMarksAndCount) {
+  // The first alpha value of the Russian table gets box-drawing characters of 866.
+  std::ifstream in(SampleDir() + "of_cp866.db", std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const size_t first_record = 0x800 + 6;
+  bytes[first_record + 1] = static_cast<char>(0xB3);  // │
+  bytes[first_record + 2] = static_cast<char>(0xC4);  // ─
+  testing::TempDir dir;
+  std::ofstream(dir.Path() + "of.db", std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+
+  ParadoxTable table;
+  table.Open(dir.Path() + "of.db", "", "of");
+  const std::string text = table.AsText(0);
+  EXPECT_EQ(text.substr(1, 2), "??");
+  (void)table.AsText(0);  // the same record again counts once, also after another
+  table.Next();
+  (void)table.AsText(0);
+  table.First();
+  (void)table.AsText(0);
+  EXPECT_EQ(table.TextLosses()[0], 1);
+  table.ClearTextLosses();
+  EXPECT_EQ(table.TextLosses()[0], 0);
 }
 
 TEST_F(ParadoxRealFiles, EmptyTable) { CompareWithReference("empty.db", "empty.mb", "empty.expected.json"); }
@@ -217,7 +254,7 @@ TEST_F(ParadoxRealFiles, RecordsFollowTheBlockChainNotTheFile) {
   ASSERT_EQ(table.RecordCount(), 2197u);
   size_t row = 0;
   for (table.First(); !table.Eof(); table.Next(), ++row) {
-    ASSERT_EQ(ToUtf8(table.AsText(0), 866), numbers.items[row].text) << row;
+    ASSERT_EQ(ToUtf8(table.AsText(0), 1251), numbers.items[row].text) << row;
   }
   EXPECT_EQ(row, 2197u);
 }

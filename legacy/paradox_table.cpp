@@ -59,6 +59,7 @@ void ParadoxTable::Open(const std::string& db_path, const std::string& blob_path
       }
     }
     WalkChain();
+    ChooseCodePage();
   } catch (...) {
     Close();
     throw;
@@ -79,6 +80,9 @@ void ParadoxTable::Close() {
   slot_ = 0;
   record_ = nullptr;
   indexes_.clear();
+  code_page_ = ParadoxCodePage();
+  text_losses_.clear();
+  loss_counted_at_.clear();
 }
 
 const uint8_t* ParadoxTable::Block(int block) {
@@ -127,6 +131,45 @@ void ParadoxTable::WalkChain() {
     }
     block = GetLe16(data);
   }
+}
+
+CyrillicLetterCounts ParadoxTable::CountAlphaLetters() {
+  // Enough letters to decide, or the first blocks of a table with few of them.
+  constexpr int64_t kEnoughLetters = 4096;
+  constexpr size_t kMostBlocks = 1024;
+  CyrillicLetterCounts letters;
+  for (size_t c = 0; c < chain_.size() && c < kMostBlocks && letters.Total() < kEnoughLetters; ++c) {
+    const uint8_t* block = Block(chain_[c].block);
+    for (uint32_t slot = 0; slot < chain_[c].records; ++slot) {
+      const uint8_t* record = block + kBlockHeaderSize + static_cast<size_t>(slot) * header_.record_size;
+      for (const ParadoxField& f : header_.fields) {
+        if (f.type == ParadoxFieldType::kAlpha) letters.Count(DecodeParadoxAlpha(record + f.offset, f.size));
+      }
+    }
+  }
+  return letters;
+}
+
+void ParadoxTable::ChooseCodePage() {
+  code_page_ = ChooseParadoxCodePage(header_, CodePageNeedsTexts(header_) ? CountAlphaLetters() : CyrillicLetterCounts());
+  text_losses_.assign(header_.fields.size(), 0);
+  loss_counted_at_.assign(header_.fields.size(), 0);
+  if (code_page_.Translated()) {
+    for (ParadoxField& field : header_.fields) OemToAnsiInPlace(field.name.data(), field.name.size());
+  }
+}
+
+void ParadoxTable::Translate(std::string& text, int field) const {
+  if (OemToAnsiInPlaceCountingLosses(text.data(), text.size()) == 0) return;
+  const uint32_t mark = CurrentOrdinal() + 1;
+  if (loss_counted_at_[field] == mark) return;
+  loss_counted_at_[field] = mark;
+  ++text_losses_[field];
+}
+
+void ParadoxTable::ClearTextLosses() {
+  std::fill(text_losses_.begin(), text_losses_.end(), 0);
+  std::fill(loss_counted_at_.begin(), loss_counted_at_.end(), 0);
 }
 
 void ParadoxTable::Position(size_t chain_index, uint32_t slot) {
@@ -245,7 +288,11 @@ std::string ParadoxTable::AsText(int field) const {
   const ParadoxField& f = header_.fields[field];
   if (IsParadoxNull(f.type, data, f.size)) return {};
   switch (f.type) {
-    case ParadoxFieldType::kAlpha:
+    case ParadoxFieldType::kAlpha: {
+      std::string text(DecodeParadoxAlpha(data, f.size));
+      if (code_page_.Translated()) Translate(text, field);
+      return text;
+    }
     case ParadoxFieldType::kBytes:
       return std::string(DecodeParadoxAlpha(data, f.size));
     case ParadoxFieldType::kBcd:
@@ -261,6 +308,12 @@ std::string ParadoxTable::AsText(int field) const {
       DecodeDate(AsDateTime(field), year, month, day);
       char text[16];
       std::snprintf(text, sizeof text, "%02d.%02d.%04d", day, month, year);
+      return text;
+    }
+    case ParadoxFieldType::kMemo:
+    case ParadoxFieldType::kFormattedMemo: {
+      std::string text = ReadBlob(field);
+      if (code_page_.Translated()) Translate(text, field);
       return text;
     }
     default:

@@ -14,6 +14,7 @@
 #include "common/date_time.h"
 #include "common/file.h"
 #include "legacy/paradox_blob_file.h"
+#include "legacy/paradox_code_page.h"
 #include "legacy/paradox_header.h"
 
 namespace ks {
@@ -31,7 +32,10 @@ class ParadoxTable {
   void Close();
   bool IsOpen() const { return file_.IsOpen(); }
 
+  // Field names are translated to Windows-1251 for a table in 866, like its texts.
   const ParadoxHeader& Header() const { return header_; }
+  // The code page of the texts and how it was decided.
+  const ParadoxCodePage& CodePage() const { return code_page_; }
   const std::vector<ParadoxField>& Fields() const { return header_.fields; }
   // Index of the field with that name, compared without regard to case; -1 when absent.
   int FindField(std::string_view name) const;
@@ -51,10 +55,16 @@ class ParadoxTable {
   bool AsLogical(int field) const;
   DateTime AsDateTime(int field) const;
   // Alpha and bytes as stored up to the first NUL, memos and other blobs whole, numbers
-  // as decimal text.
+  // as decimal text. Alpha and memo texts of a table in 866 come translated to 1251; a
+  // character 1251 lacks becomes '?' and counts in TextLosses.
   std::string AsText(int field) const;
   // A blob field's value as stored (a graphic keeps its 8-byte prefix).
   std::string ReadBlob(int field) const;
+
+  // Per field, the records whose text lost characters in the translation from 866 (the
+  // last such record read again does not count again), since opening or the last clear.
+  const std::vector<int64_t>& TextLosses() const { return text_losses_; }
+  void ClearTextLosses();
 
   // Positions on the first record whose integer field holds key; false (and at the end)
   // when there is none. The look-up table for the field is built on first use.
@@ -68,6 +78,12 @@ class ParadoxTable {
   };
 
   void WalkChain();
+  // Counts the Cyrillic letters of the alpha fields along the chain (enough to decide).
+  CyrillicLetterCounts CountAlphaLetters();
+  void ChooseCodePage();
+  // Translates a text of field from 866 in place, counting a loss for the current record.
+  void Translate(std::string& text, int field) const;
+  uint32_t CurrentOrdinal() const { return chain_[chain_index_].first_record + slot_; }
   void Position(size_t chain_index, uint32_t slot);
   void PositionOrdinal(uint32_t ordinal);
   const uint8_t* Block(int block);
@@ -99,6 +115,10 @@ class ParadoxTable {
   const uint8_t* record_ = nullptr;
 
   std::unordered_map<int, std::unordered_map<int64_t, uint32_t>> indexes_;
+
+  ParadoxCodePage code_page_;
+  mutable std::vector<int64_t> text_losses_;
+  mutable std::vector<uint32_t> loss_counted_at_;  // per field: ordinal + 1 of the last record counted
 };
 
 }  // namespace ks

@@ -189,10 +189,17 @@ struct Good {
   int vol;
 };
 
-std::string Path(const std::string& dir, const char* file) { return dir + "/" + file; }
+// Where the tables go and the code page their texts are written in.
+struct Output {
+  std::string dir;
+  int code_page;
+};
 
-void WriteGroups(const std::string& dir) {
-  ParadoxTableWriter t(Path(dir, "Group.DB"), "Group", {{"GroupID", 'I'}, {"GroupName", 'A', 50}}, 1);
+std::string Path(const Output& out, const char* file) { return out.dir + "/" + file; }
+
+void WriteGroups(const Output& out) {
+  ParadoxTableWriter t(Path(out, "Group.DB"), "Group", {{"GroupID", 'I'}, {"GroupName", 'A', 50}}, 1);
+  t.SetCodePage(out.code_page);
   t.SetLong("GroupID", 0);
   t.SetText("GroupName", Cp("Без группы"));
   t.Append();
@@ -204,8 +211,9 @@ void WriteGroups(const std::string& dir) {
   t.Close();
 }
 
-void WriteCountries(const std::string& dir) {
-  ParadoxTableWriter t(Path(dir, "Country.DB"), "Country", {{"CountryID", 'I'}, {"CountryName", 'A', 30}}, 1);
+void WriteCountries(const Output& out) {
+  ParadoxTableWriter t(Path(out, "Country.DB"), "Country", {{"CountryID", 'I'}, {"CountryName", 'A', 30}}, 1);
+  t.SetCodePage(out.code_page);
   for (const Country& c : kCountries) {
     t.SetLong("CountryID", c.id);
     t.SetText("CountryName", Cp(c.name));
@@ -214,8 +222,9 @@ void WriteCountries(const std::string& dir) {
   t.Close();
 }
 
-void WriteVolumes(const std::string& dir) {
-  ParadoxTableWriter t(Path(dir, "vol.DB"), "vol", {{"VolID", 'I'}, {"VolName", 'A', 20}}, 1);
+void WriteVolumes(const Output& out) {
+  ParadoxTableWriter t(Path(out, "vol.DB"), "vol", {{"VolID", 'I'}, {"VolName", 'A', 20}}, 1);
+  t.SetCodePage(out.code_page);
   int id = 0;
   for (const char* name : kVolumes) {
     t.SetLong("VolID", ++id);
@@ -228,9 +237,9 @@ void WriteVolumes(const std::string& dir) {
 // Person `id` works for firm ((id - 1) % firms) + 1; so firm f has the people f, f + firms, ...
 int FirmOfPerson(int id, int firms) { return (id - 1) % firms + 1; }
 
-std::vector<Firm> WriteFirms(const std::string& dir, const LegacyDbSize& size) {
+std::vector<Firm> WriteFirms(const Output& out, const LegacyDbSize& size) {
   DemoRandom rnd(kSeed ^ 0x4F);
-  ParadoxTableWriter t(Path(dir, "FirmRef.DB"), "FirmRef",
+  ParadoxTableWriter t(Path(out, "FirmRef.DB"), "FirmRef",
                        {{"RefID", 'I'},        {"Veltro", 'L'},         {"ShortName", 'A', 30},
                         {"FullName", 'A', 200}, {"Addres", 'A', 255},    {"RDep", 'A', 50},
                         {"CDep", 'A', 50},      {"Bank", 'A', 200},      {"INN", 'A', 30},
@@ -239,6 +248,7 @@ std::vector<Firm> WriteFirms(const std::string& dir, const LegacyDbSize& size) {
                         {"seal", 'L'},          {"ChiefID", 'I'},        {"AccountantID", 'I'},
                         {"CashierID", 'I'}},
                        1, {}, size.firms);
+  t.SetCodePage(out.code_page);
   std::vector<Firm> firms;
   const int word_count = sizeof(kFirmWords) / sizeof(kFirmWords[0]);
   for (int id = 1; id <= size.firms; ++id) {
@@ -307,9 +317,9 @@ std::vector<Firm> WriteFirms(const std::string& dir, const LegacyDbSize& size) {
   return firms;
 }
 
-void WritePeople(const std::string& dir, const LegacyDbSize& size) {
+void WritePeople(const Output& out, const LegacyDbSize& size) {
   DemoRandom rnd(kSeed ^ 0x50);
-  ParadoxTableWriter t(Path(dir, "People.DB"), "People",
+  ParadoxTableWriter t(Path(out, "People.DB"), "People",
                        {{"PeopleID", 'I'},
                         {"FirmPID", 'I'},
                         {"FirstNamePeople", 'A', 30},
@@ -317,6 +327,7 @@ void WritePeople(const std::string& dir, const LegacyDbSize& size) {
                         {"LastNamePeople", 'A', 30},
                         {"Pasport", 'A', 100}},
                        1, {}, size.people);
+  t.SetCodePage(out.code_page);
   for (int id = 1; id <= size.people; ++id) {
     t.SetLong("PeopleID", id);
     if (id % 23 != 0) t.SetLong("FirmPID", FirmOfPerson(id, size.firms));  // a few belong to no firm
@@ -334,9 +345,9 @@ void WritePeople(const std::string& dir, const LegacyDbSize& size) {
   t.Close();
 }
 
-std::vector<Good> WriteGoods(const std::string& dir, const LegacyDbSize& size) {
+std::vector<Good> WriteGoods(const Output& out, const LegacyDbSize& size) {
   DemoRandom rnd(kSeed ^ 0x4D);
-  ParadoxTableWriter t(Path(dir, "Model.DB"), "Model",
+  ParadoxTableWriter t(Path(out, "Model.DB"), "Model",
                        {{"ModelID", 'I'},
                         {"ModelName", 'A', 100},
                         {"Price", 'N'},
@@ -348,6 +359,7 @@ std::vector<Good> WriteGoods(const std::string& dir, const LegacyDbSize& size) {
                         {"VolID", 'I'},
                         {"GroupName", 'A', 50}},
                        1, {}, size.goods);
+  t.SetCodePage(out.code_page);
   std::vector<Good> goods;
   for (int id = 1; id <= size.goods; ++id) {
     Good g;
@@ -390,10 +402,11 @@ std::vector<Good> WriteGoods(const std::string& dir, const LegacyDbSize& size) {
   return goods;
 }
 
-void WriteTemplates(const std::string& dir) {
-  ParadoxTableWriter t(Path(dir, "Template.DB"), "Template",
+void WriteTemplates(const Output& out) {
+  ParadoxTableWriter t(Path(out, "Template.DB"), "Template",
                        {{"ID", 'I'}, {"ShortComment", 'A', 50}, {"Comment", 'M', 40}}, 0,
-                       Path(dir, "Template.MB"));
+                       Path(out, "Template.MB"));
+  t.SetCodePage(out.code_page);
   struct Row {
     int id;
     const char* caption;
@@ -474,25 +487,28 @@ std::vector<int> SpreadLines(DemoRandom& rnd, int documents, int total) {
 
 class DocumentArchive {
  public:
-  DocumentArchive(const std::string& dir, const LegacyDbSize& size, const std::vector<Firm>& firms,
+  DocumentArchive(const Output& out, const LegacyDbSize& size, const std::vector<Firm>& firms,
                   const std::vector<Good>& goods)
       : size_(size),
         firms_(firms),
         goods_(goods),
         rnd_(kSeed ^ 0x44),
-        docs_(Path(dir, "Document.DB"), "Document",
+        docs_(Path(out, "Document.DB"), "Document",
               {{"DocumentID", 'I'}, {"TypeDoc", 'I'},     {"TypeNaklad", 'A', 30}, {"Date", 'D'},
                {"Note", 'A', 255},  {"Number", 'A', 30},  {"SenderID", 'I'},       {"PeopleID", 'I'},
                {"FirmPID", 'I'},    {"MemoPok", 'M', 30}, {"MemoPlat", 'M', 30},   {"Summa", 'N'},
                {"nalvalue", 'N'},   {"naltype", 'L'},     {"NDS", 'N'},            {"NDSAlloc", 'L'},
                {"BaseNumber", 'A', 30}, {"BaseDate", 'D'}},
-              1, Path(dir, "Document.MB"), size.documents),
-        lines_(Path(dir, "FULLSTORAGE.DB"), "FULLSTORAGE",
+              1, Path(out, "Document.MB"), size.documents),
+        lines_(Path(out, "FULLSTORAGE.DB"), "FULLSTORAGE",
                {{"DocID", 'I'},     {"ModelID", 'I'},        {"Price", 'N'},  {"NDS", 'N'},
                 {"NDSAlloc", 'L'},  {"Count", 'N'},          {"VolID", 'I'},  {"GroupID", 'I'},
                 {"countryid", 'I'}, {"numdeclar", 'A', 40},  {"ModelName", 'A', 100},
                 {"GroupName", 'A', 50}, {"StorageID", 'I'}},
-               0, {}, size.lines) {}
+               0, {}, size.lines) {
+    docs_.SetCodePage(out.code_page);
+    lines_.SetCodePage(out.code_page);
+  }
 
   void Write() {
     // A few goods lines name documents that do not exist: some sit in the gaps between
@@ -654,15 +670,16 @@ class DocumentArchive {
   ParadoxTableWriter lines_;
 };
 
-void WritePayments(const std::string& dir, const LegacyDbSize& size, const std::vector<Firm>& firms) {
+void WritePayments(const Output& out, const LegacyDbSize& size, const std::vector<Firm>& firms) {
   DemoRandom rnd(kSeed ^ 0x50A7);
-  ParadoxTableWriter t(Path(dir, "Main.DB"), "Main",
+  ParadoxTableWriter t(Path(out, "Main.DB"), "Main",
                        {{"ID", 'I'},        {"No", 'I'},          {"Date", 'D'},          {"DocDate", 'D'},
                         {"Sender", 'I'},    {"Receiver", 'I'},    {"SendByPost", 'S'},    {"Sum", 'N'},
                         {"NDS", 'N'},       {"PayDate", 'D'},     {"PayOrder", 'I'},      {"VidOper", 'A', 2},
                         {"Cod", 'A', 7},    {"Comment", 'M', 60}, {"NDSString", 'A', 200}, {"PrintNDS", 'L'},
                         {"BankDate", 'D'}},
-                       1, Path(dir, "Main.MB"), size.payments);
+                       1, Path(out, "Main.MB"), size.payments);
+  t.SetCodePage(out.code_page);
   static const char* const kPurposes[] = {"бумагу офисную", "картриджи", "канцелярские товары",
                                           "оргтехнику", "услуги связи", "аренду помещения"};
   int number = 0;
@@ -721,7 +738,7 @@ void MakeDirectory(const std::string& dir) {
 
 }  // namespace
 
-void GenerateLegacyDb(const std::string& dir, const LegacyDbSize& size) {
+void GenerateLegacyDb(const std::string& dir, const LegacyDbSize& size, int code_page) {
   if (size.documents < 0 || size.lines < 0 || size.payments < 0 || size.goods < 0 || size.firms < 0 ||
       size.people < 0)
     throw Exception("counts must not be negative");
@@ -729,16 +746,18 @@ void GenerateLegacyDb(const std::string& dir, const LegacyDbSize& size) {
     throw Exception("goods lines need at least one good and one document");
   if ((size.documents > 0 || size.payments > 0) && size.firms == 0)
     throw Exception("documents and payment orders need at least one firm");
+  if (code_page != 1251 && code_page != 866) throw Exception("tables are written in code page 1251 or 866");
   MakeDirectory(dir);
-  WriteGroups(dir);
-  WriteCountries(dir);
-  const std::vector<Firm> firms = WriteFirms(dir, size);
-  const std::vector<Good> goods = WriteGoods(dir, size);
-  WriteVolumes(dir);
-  WritePeople(dir, size);
-  WriteTemplates(dir);
-  DocumentArchive(dir, size, firms, goods).Write();
-  WritePayments(dir, size, firms);
+  const Output out{dir, code_page};
+  WriteGroups(out);
+  WriteCountries(out);
+  const std::vector<Firm> firms = WriteFirms(out, size);
+  const std::vector<Good> goods = WriteGoods(out, size);
+  WriteVolumes(out);
+  WritePeople(out, size);
+  WriteTemplates(out);
+  DocumentArchive(out, size, firms, goods).Write();
+  WritePayments(out, size, firms);
 }
 
 }  // namespace ks

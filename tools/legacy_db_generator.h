@@ -28,7 +28,9 @@ inline constexpr const char* kLegacyTables[] = {
 inline constexpr const char* kLegacyBlobFiles[] = {"Template.MB", "Document.MB", "Main.MB"};
 
 // Writes every table into `dir` (created when missing), replacing files of the same names.
-// Throws ks::Exception on a bad size or a write failure.
-void GenerateLegacyDb(const std::string& dir, const LegacyDbSize& size);
+// code_page: 1251, or 866 for the tables of an installation that began under DOS (the
+// headers name 866 and the texts are stored in it; characters 866 lacks become "?").
+// Throws ks::Exception on a bad size or code page or a write failure.
+void GenerateLegacyDb(const std::string& dir, const LegacyDbSize& size, int code_page = 1251);
 
 }  // namespace ks

@@ -1,9 +1,10 @@
 // make-legacy-db DIR [--scale N] [--documents N] [--lines N] [--payments N] [--goods N]
-//                    [--firms N] [--people N]
+//                    [--firms N] [--people N] [--code-page 1251|866]
 //
 // Writes a demo database of the legacy package (ten Paradox tables with their blob files)
 // into DIR. The content comes from a fixed seed: the same arguments give the same bytes.
 // --scale multiplies the demo size; the single counts, given after or before it, win.
+// --code-page 866 writes the tables as an installation that began under DOS has them.
 
 #include <cerrno>
 #include <cstdio>
@@ -19,7 +20,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: make-legacy-db DIR [--scale N] [--documents N] [--lines N] [--payments N]\n"
-               "                          [--goods N] [--firms N] [--people N]\n");
+               "                          [--goods N] [--firms N] [--people N] [--code-page 1251|866]\n");
   return 2;
 }
 
@@ -37,6 +38,7 @@ bool ParseCount(const char* text, int& out) {
 int main(int argc, char** argv) {
   std::string dir;
   int scale = 1;
+  int code_page = 1251;
   struct Override {
     const char* option;
     int value = -1;
@@ -56,6 +58,11 @@ int main(int argc, char** argv) {
       return 2;
     }
     ++i;
+    if (std::strcmp(arg, "--code-page") == 0) {
+      if (value != 1251 && value != 866) return Usage();
+      code_page = value;
+      continue;
+    }
     if (std::strcmp(arg, "--scale") == 0) {
       if (value < 1) return Usage();
       scale = value;
@@ -81,12 +88,13 @@ int main(int argc, char** argv) {
   }
 
   try {
-    ks::GenerateLegacyDb(dir, size);
+    ks::GenerateLegacyDb(dir, size, code_page);
   } catch (const ks::Exception& e) {
     std::fprintf(stderr, "make-legacy-db: %s\n", e.what());
     return 1;
   }
-  std::printf("%s: %d documents, %d goods lines, %d payment orders, %d goods, %d firms, %d people\n",
-              dir.c_str(), size.documents, size.lines, size.payments, size.goods, size.firms, size.people);
+  std::printf("%s: %d documents, %d goods lines, %d payment orders, %d goods, %d firms, %d people%s\n",
+              dir.c_str(), size.documents, size.lines, size.payments, size.goods, size.firms, size.people,
+              code_page == 866 ? ", in code page 866" : "");
   return 0;
 }

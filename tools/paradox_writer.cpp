@@ -11,6 +11,7 @@ extern "C" {
 #include <cstring>
 
 #include "common/byte_order.h"
+#include "common/codepage.h"
 #include "common/date_time.h"
 #include "common/exception.h"
 
@@ -193,8 +194,17 @@ void ParadoxTableWriter::SetShort(std::string_view field, int16_t value) {
   PX_put_data_short(doc_, record_.data() + s.offset, s.size, value);
 }
 
+void ParadoxTableWriter::SetCodePage(int code_page) {
+  if (code_page != 1251 && code_page != 866) Fail(path_, "code page " + std::to_string(code_page) + " is not written");
+  if (record_count_ > 0) Fail(path_, "the code page is set before the first record");
+  oem_texts_ = code_page == 866;
+  PX_set_value(doc_, "codepage", static_cast<float>(code_page));
+}
+
 void ParadoxTableWriter::SetText(std::string_view field, std::string_view text) {
   const Slot& s = Find(field, 'A');
+  const std::string oem = oem_texts_ ? AnsiToOem(text) : std::string();
+  if (oem_texts_) text = oem;
   // Alpha values are NUL padded; a NUL inside the text would end it early, so none is kept.
   char* out = record_.data() + s.offset;
   std::memset(out, 0, s.size);
@@ -227,7 +237,7 @@ void ParadoxTableWriter::SetMemo(std::string_view field, std::string_view text) 
   char* out = record_.data() + s.offset;
   std::memset(out, 0, s.size);
   if (text.empty()) return;
-  std::string copy(text);  // pxlib takes a non-const pointer
+  std::string copy = oem_texts_ ? AnsiToOem(text) : std::string(text);  // pxlib takes a non-const pointer
   if (PX_put_data_blob(doc_, out, s.size, copy.data(), static_cast<int>(copy.size())) < 0)
     Fail(path_, "cannot store the memo of " + std::string(field), doc_);
 }

@@ -41,6 +41,11 @@ class ParadoxTableWriter {
   ParadoxTableWriter(const ParadoxTableWriter&) = delete;
   ParadoxTableWriter& operator=(const ParadoxTableWriter&) = delete;
 
+  // The code page the table's header names and its alpha and memo texts are stored in:
+  // 1251 (the default) or 866, to which the Windows-1251 texts given are converted (a
+  // character that 866 lacks becomes "?"). Set before the first record.
+  void SetCodePage(int code_page);
+
   // Values of the record being built. Texts are Windows-1251 bytes, cut to the width.
   void SetLong(std::string_view field, int32_t value);
   void SetShort(std::string_view field, int16_t value);
@@ -85,6 +90,7 @@ class ParadoxTableWriter {
   std::vector<char> image_;    // the table while it is written, when announced
   std::FILE* memory_ = nullptr;
   int64_t last_key_ = INT64_MIN;
+  bool oem_texts_ = false;  // texts stored in code page 866
 };
 
 }  // namespace ks

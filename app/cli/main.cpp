@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
       converter.Check(window);
       window.FinishProgress();
       PrintLines(stdout, converter.Report().CountLines());
+      PrintLines(stdout, converter.Report().CodePageLines());
     } else if (!converter.Run(window)) {
       status = kExitRefused;
     } else if (options->verify) {
