@@ -1,7 +1,5 @@
 #include "app/database_verifier.h"
 
-#include <strings.h>
-
 #include <cstring>
 #include <map>
 #include <memory>
@@ -124,10 +122,7 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string FileName(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+bool SameIgnoringCase(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
 
 std::string MemoFileName(const std::string& dbf_name) { return dbf_name.substr(0, dbf_name.size() - 3) + "fpt"; }
 
@@ -174,14 +169,14 @@ class Verifier {
   void CheckTable(const std::string& directory, const ExpectedTable& expected) {
     result_.tables.emplace_back();
     TableVerification& table = result_.tables.back();
-    std::string path = FindFileIgnoringCase(directory, expected.file);
-    table.file = path.empty() ? Lower(expected.file) : FileName(path);
+    const std::string path = FindFileIgnoringCase(directory, expected.file);
+    table.file = path.empty() ? Lower(expected.file) : path.substr(directory.size());
     table.expected_records = expected.records;
     if (path.empty()) return Find(table, table.file, "", W("файл таблицы не найден"));
 
     code4errorCode(engine_, 0);
     Data4* data = d4open(engine_, path.c_str());
-    if (data == nullptr) return Find(table, table.file, "", WhyNotOpened(path, code4errorCode(engine_, 0)));
+    if (data == nullptr) return Find(table, table.file, "", WhyNotOpened(path, table.file, code4errorCode(engine_, 0)));
     table.opened = true;
     table.records = d4recCountDo(data);
     if (table.records != table.expected_records) {
@@ -196,9 +191,9 @@ class Verifier {
 
   // Why the engine refused a table: what the header promises against what the file holds,
   // when that is the fault.
-  std::string WhyNotOpened(const std::string& path, int code) {
+  std::string WhyNotOpened(const std::string& path, const std::string& file_name, int code) {
     if (code == e4fileFind) {
-      return W("таблица не открывается: нет файла ") + MemoFileName(FileName(path)) + W(" с текстами полей memo");
+      return W("таблица не открывается: нет файла ") + MemoFileName(file_name) + W(" с текстами полей memo");
     }
     File file;
     unsigned char head[12];
@@ -231,7 +226,7 @@ class Verifier {
       if (f.name == "TBLNAME" && f.type == 'C') tblname = &f;
       if (f.name == "NEXTUID" && f.type == 'N') next_uid = &f;
     }
-    const bool is_counter_table = strcasecmp(table.file.c_str(), "lines.dbf") == 0 && tblname && next_uid;
+    const bool is_counter_table = SameIgnoringCase(table.file, "lines.dbf") && tblname && next_uid;
     const char* record = d4recordLow(data);
     const std::string memo_file = MemoFileName(table.file);
 
@@ -305,11 +300,11 @@ class Verifier {
   void CheckCounters() {
     TableVerification* lines = nullptr;
     for (TableVerification& table : result_.tables) {
-      if (strcasecmp(table.file.c_str(), "lines.dbf") == 0) lines = &table;
+      if (SameIgnoringCase(table.file, "lines.dbf")) lines = &table;
     }
     if (lines == nullptr) return;
     for (const CounterRow& row : counter_rows_) {
-      if (strcasecmp(row.table.c_str(), "VERSION") == 0) continue;
+      if (SameIgnoringCase(row.table, "VERSION")) continue;
       const std::string counted = Lower(row.table);
       bool known = false;
       for (const TableVerification& table : result_.tables) known = known || Lower(table.file) == counted;
@@ -358,9 +353,9 @@ std::vector<ExpectedTable> TablesWrittenByRun(const ConversionReport& report) {
     if (def.IsMemory()) continue;
     ExpectedTable table{def.Name() + ".dbf", 0};
     for (const StageCounts& stage : report.Stages()) {
-      if (strcasecmp(stage.target.c_str(), table.file.c_str()) == 0) table.records += stage.written;
+      if (SameIgnoringCase(stage.target, table.file)) table.records += stage.written;
     }
-    if (strcasecmp(table.file.c_str(), "LINES.dbf") == 0) table.records += report.CounterRows();
+    if (SameIgnoringCase(table.file, "LINES.dbf")) table.records += report.CounterRows();
     tables.push_back(table);
   }
   return tables;
