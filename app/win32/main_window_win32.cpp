@@ -65,7 +65,7 @@ INT_PTR TfrmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       SetFocus(btnRun_);
       return FALSE;  // the focus is set
     case WM_SIZE:
-      ArrangeControls(LOWORD(lparam), HIWORD(lparam));
+      if (wparam != SIZE_MINIMIZED) ArrangeControls(LOWORD(lparam), HIWORD(lparam));
       return TRUE;
     case WM_COMMAND:
       if (HIWORD(wparam) != BN_CLICKED) return FALSE;
