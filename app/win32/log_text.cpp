@@ -2,10 +2,9 @@
 
 namespace ks {
 
-std::string LogAppendText(std::string_view line, bool first_line) {
+std::string LogAppendText(std::string_view line) {
   std::string text;
   text.reserve(line.size() + 2);
-  if (!first_line) text += "\r\n";
   for (size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
     if (c == '\r' || c == '\n') {
@@ -15,6 +14,7 @@ std::string LogAppendText(std::string_view line, bool first_line) {
       text += c;
     }
   }
+  text += "\r\n";
   return text;
 }
 

@@ -6,9 +6,10 @@
 
 namespace ks {
 
-// The text that appends one log line at the end of the control: a line break before every
-// line but the first (an empty line is just the break), and any line break inside the text
-// as CR LF, since the control shows a lone CR or LF as no break at all.
-std::string LogAppendText(std::string_view line, bool first_line);
+// The text that appends one log line at the end of the control: the line and its break, so
+// that the caret comes to rest at the start of the next line and the control never scrolls
+// sideways after a long one; any line break inside the text as CR LF, since the control
+// shows a lone CR or LF as no break at all.
+std::string LogAppendText(std::string_view line);
 
 }  // namespace ks

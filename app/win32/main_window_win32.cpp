@@ -185,12 +185,10 @@ void TfrmMain::LoadConfiguration(const std::string& app_path, const std::string&
 }
 
 void TfrmMain::AddLogLine(const std::string& text) {
-  const std::wstring line = WideFromAnsi(LogAppendText(text, log_empty_));
-  log_empty_ = false;
+  const std::wstring line = WideFromAnsi(LogAppendText(text));
   const int end = GetWindowTextLengthW(memCopyLog_);
   SendMessageW(memCopyLog_, EM_SETSEL, end, end);
   SendMessageW(memCopyLog_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
-  SendMessageW(memCopyLog_, EM_SCROLLCARET, 0, 0);
   // The run does not return to the message loop; paint the new line now.
   UpdateWindow(memCopyLog_);
 }
@@ -209,14 +207,20 @@ void TfrmMain::SetProgressPosition(int position) {
 }
 
 // The run does not return to the message loop, so the bar is painted here; but a stage
-// moves it once per record, and a paint costs far more than a record: the control is
-// moved and painted only when the filled part of the bar grows or shrinks by a pixel.
+// moves it once per record, and a paint costs far more than a record: the control is moved
+// and painted only when the filled part of the bar grows or shrinks by a pixel, and in
+// between its ends not more often than the eye follows.
 void TfrmMain::ShowProgress() {
+  constexpr ULONGLONG kPaintIntervalMs = 40;
   RECT client;
   GetClientRect(pbrCopyProgress_, &client);
   const int fill = ProgressFillPixels(progress_max_, progress_position_, client.right - client.left);
   if (fill == painted_fill_) return;
+  const ULONGLONG now = GetTickCount64();
+  const bool at_an_end = progress_position_ <= 0 || progress_position_ >= progress_max_;
+  if (!at_an_end && painted_fill_ >= 0 && now - painted_at_ < kPaintIntervalMs) return;
   painted_fill_ = fill;
+  painted_at_ = now;
   // A themed bar animates a growing fill on timer messages, which a run does not process;
   // a step back is drawn at once.
   if (themed_progress_ && progress_position_ < progress_max_) {

@@ -65,11 +65,11 @@ class TfrmMain : public IMainWindow {
   HWND btnRun_ = nullptr;
   HWND btnExit_ = nullptr;
   HICON glyphs_[2] = {};  // of "Старт" and "Выход"
-  bool log_empty_ = true;
   bool themed_progress_ = false;
   int progress_max_ = 100;
   int progress_position_ = 0;
   int painted_fill_ = -1;  // filled pixels of the bar when it was last moved and painted
+  ULONGLONG painted_at_ = 0;  // and when, in milliseconds since the system started
 };
 
 // The application title: task bar, message boxes.

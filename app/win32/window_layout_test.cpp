@@ -48,14 +48,12 @@ TEST(MainWindowLayoutTest, ProgressFill) {
   EXPECT_EQ(ProgressFillPixels(100, 50, 0), 0);  // a window shrunk to nothing
 }
 
-TEST(LogTextTest, LinesAreSeparatedByCrLf) {
-  EXPECT_EQ(LogAppendText("OK", true), "OK");
-  EXPECT_EQ(LogAppendText("OK", false), "\r\nOK");
-  EXPECT_EQ(LogAppendText("", true), "");
-  EXPECT_EQ(LogAppendText("", false), "\r\n");
+TEST(LogTextTest, EveryLineEndsWithCrLf) {
+  EXPECT_EQ(LogAppendText("OK"), "OK\r\n");
+  EXPECT_EQ(LogAppendText(""), "\r\n");
   // Breaks inside a message of any kind become one CR LF each.
-  EXPECT_EQ(LogAppendText("a\nb\r\nc\rd\n\ne", false), "\r\na\r\nb\r\nc\r\nd\r\n\r\ne");
-  EXPECT_EQ(LogAppendText("\xCE\xCA", true), "\xCE\xCA");  // 1251 bytes pass unchanged
+  EXPECT_EQ(LogAppendText("a\nb\r\nc\rd\n\ne"), "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n");
+  EXPECT_EQ(LogAppendText("\xCE\xCA"), "\xCE\xCA\r\n");  // 1251 bytes pass unchanged
 }
 
 }  // namespace
