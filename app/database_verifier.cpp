@@ -248,7 +248,10 @@ class Verifier {
             }
             break;
           case 'D':
-            if (!IsDateText(f.bytes)) Find(table, table.file, At(recno, f.name), W("не дата: ") + Shown(f.bytes, 8));
+            // A damaged header may give a date field another width.
+            if (f.len != 8 || !IsDateText(f.bytes)) {
+              Find(table, table.file, At(recno, f.name), W("не дата: ") + Shown(f.bytes, f.len));
+            }
             break;
           case 'L':
             if (!IsLogicalText(f.bytes[0])) {
