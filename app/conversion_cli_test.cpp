@@ -266,12 +266,18 @@ TEST_F(ConversionCliTest, TablesInCodePage866ConvertLikeTheirWindowsTwins) {
   ASSERT_NE(at, std::string::npos);
   group[at + 3] = static_cast<char>(0xB3);
   std::ofstream(legacy_866 + "Group.DB", std::ios::binary) << group;
-  const CliResult lossy = RunCli("--legacy '" + legacy_866 + "' --database '" + dir_.Path() + "none/' --check");
+  const CliResult lossy = RunCli("--legacy '" + legacy_866 + "' --database '" + dir_.Path() + "none/' --check --report '" +
+                                 dir_.Path() + "lossy.json'");
   ASSERT_EQ(lossy.exit_code, 0) << lossy.err;
   EXPECT_NE(lossy.err.find("Group.GroupName (исходная таблица): 1 текст в кодовой странице 866 содержит символы, "
                            "которых нет в кодовой странице 1251; они прочитаны как \"?\"\n"),
             std::string::npos)
       << lossy.err;
+  const std::string lossy_json = ReadAll(dir_.Path() + "lossy.json");
+  EXPECT_NE(lossy_json.find("\"loss\": \"missing_in_cp1251\", \"width\": 0, \"count\": 1, \"examples\": [{\"legacy_table\": "
+                            "\"Group\", \"legacy_id_field\": \"GroupID\", \"legacy_id\": 0"),
+            std::string::npos)
+      << lossy_json;
 }
 
 TEST_F(ConversionCliTest, RefusesWithoutATerminalAndRecreatesWithYes) {

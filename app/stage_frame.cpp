@@ -92,20 +92,23 @@ void StageFrame::Walk(TLegacyTable& source, const std::function<void(int row)>& 
     return id_field != nullptr ? LegacyRecordName{source.TableName(), id_name, id_field->AsInteger()}
                                : LegacyRecordName{source.TableName(), std::string(), row + 1};
   });
-  try {
-    while (!source.Eof()) {
+  // Texts of a table in 866 that lost characters are counted record by record, so that
+  // the examples name their records.
+  const bool translated = source.CodePage().Translated();
+  while (!source.Eof()) {
+    try {
       if (dry_) ReadWholeRecord(every_field);
       process(row);
-      ++row;
-      ++counts_.read;
-      window_.SetProgressPosition(row);
-      source.Next();
+    } catch (...) {
+      if (translated) NoteTextLosses(source);  // the report is written also when the run stops
+      throw;
     }
-  } catch (...) {
-    NoteTextLosses(source);  // the report is written also when the run stops
-    throw;
+    if (translated) NoteTextLosses(source);
+    ++row;
+    ++counts_.read;
+    window_.SetProgressPosition(row);
+    source.Next();
   }
-  NoteTextLosses(source);
 }
 
 void StageFrame::NoteCodePage(const TLegacyTable& source) {
@@ -123,7 +126,15 @@ void StageFrame::NoteCodePage(const TLegacyTable& source) {
 
 void StageFrame::NoteTextLosses(TLegacyTable& source) {
   for (const auto& [field, count] : source.TakeTextLosses()) {
-    report_.ValueLossCounter(source.TableName(), field, ValueLoss::kMissingIn1251, 0) += count;
+    ValueLossCount& entry = report_.ValueLossEntry(source.TableName(), field, ValueLoss::kMissingIn1251, 0);
+    entry.count += count - 1;
+    if (RecordExample* example = report_.CountValueLoss(entry)) {
+      // Read again as translated (the record is not counted twice); 866's own form has
+      // characters the report's texts cannot hold either.
+      const std::string text = source.Active() && !source.Eof() ? source.FieldByName(field).AsString() : std::string();
+      const size_t lost = text.find('?');
+      example->held = example->stored = ExampleValue::Of(text, lost == std::string::npos ? 0 : lost);
+    }
   }
 }
 

@@ -216,6 +216,7 @@ TEST_F(ParadoxRealFiles, CharactersThat1251LacksReadAsQuestionMarksAndCount) {
   (void)table.AsText(0);
   EXPECT_EQ(table.TextLosses()[0], 1);
   table.ClearTextLosses();
+  (void)table.AsText(0);  // nor after the count was taken
   EXPECT_EQ(table.TextLosses()[0], 0);
 }
 

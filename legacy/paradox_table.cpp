@@ -168,8 +168,8 @@ void ParadoxTable::Translate(std::string& text, int field) const {
 }
 
 void ParadoxTable::ClearTextLosses() {
+  // The marks stay: a record counted before the clear and read again does not count anew.
   std::fill(text_losses_.begin(), text_losses_.end(), 0);
-  std::fill(loss_counted_at_.begin(), loss_counted_at_.end(), 0);
 }
 
 void ParadoxTable::Position(size_t chain_index, uint32_t slot) {

@@ -1,10 +1,12 @@
 #pragma once
 // Switches the whole process to a locale whose decimal separator is a comma (ru_RU.UTF-8),
-// as the window program's users run it, and back to "C" at the end of the scope. When the
-// system lacks the locale it is compiled once with localedef into the build tree (or the
-// temporary directory) and found through LOCPATH.
+// as the window program's users run it, and back to "C" at the end of the scope. When a
+// Linux system lacks the locale it is compiled once with localedef into the build tree (or
+// the temporary directory) and found through LOCPATH; Windows has its Russian locale.
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <clocale>
 #include <cstdlib>
@@ -15,7 +17,11 @@ namespace ks::testing {
 
 class DecimalCommaLocale {
  public:
+#ifdef _WIN32
+  static constexpr const char* kName = "Russian_Russia.1251";
+#else
   static constexpr const char* kName = "ru_RU.UTF-8";
+#endif
 
   DecimalCommaLocale() {
     if (std::setlocale(LC_ALL, kName) == nullptr && Generate()) std::setlocale(LC_ALL, kName);
@@ -30,6 +36,9 @@ class DecimalCommaLocale {
 
  private:
   static bool Generate() {
+#ifdef _WIN32
+    return false;
+#else
     const char* binary_dir = std::getenv("KS_BINARY_DIR");
     const std::filesystem::path root =
         binary_dir ? std::filesystem::path(binary_dir) / "test-locales"
@@ -47,6 +56,7 @@ class DecimalCommaLocale {
     }
     ::setenv("LOCPATH", root.c_str(), 1);
     return true;
+#endif
   }
 
   bool active_ = false;
