@@ -17,6 +17,7 @@
 #include "app/converter.h"
 #include "app/stage_target.h"
 #include "app/startup.h"
+#include "app/testing/cli_run.h"
 #include "app/testing/conversion_fixture.h"
 #include "app/testing/target_tables.h"
 #include "common/codepage.h"
@@ -29,33 +30,14 @@ namespace {
 
 using testing::TargetTables;
 
-struct CliResult {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using testing::CliResult;
+using testing::ReadAll;
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-// The program in the build tree: KS_BINARY_DIR/app/cli, or else the cli folder beside this
-// test's own executable (both live in the build's app folder).
-std::string CliPath() {
-  if (const char* binary_dir = std::getenv("KS_BINARY_DIR")) return std::string(binary_dir) + "/app/cli/ksconvert-cli";
-  char self[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) throw std::runtime_error("cannot find ksconvert-cli: KS_BINARY_DIR is not set");
-  const std::string path(self, n);
-  return path.substr(0, path.rfind('/') + 1) + "cli/ksconvert-cli";
 }
 
 class ConversionCliTest : public ::testing::Test {
@@ -77,16 +59,7 @@ class ConversionCliTest : public ::testing::Test {
   std::string Legacy() const { return legacy_dir_->Path(); }
 
   // Runs the program with standard input from /dev/null: there is no terminal to ask.
-  CliResult RunCli(const std::string& args) const {
-    const std::string out = dir_.Path() + "stdout", err = dir_.Path() + "stderr";
-    const std::string command = "'" + CliPath() + "' " + args + " </dev/null >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    CliResult result;
-    if (status != -1 && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
-    result.out = ReadAll(out);
-    result.err = ReadAll(err);
-    return result;
-  }
+  CliResult RunCli(const std::string& args) const { return testing::RunCli(args, dir_.Path()); }
 
   static testing::TempDir* legacy_dir_;
   testing::TempDir dir_;

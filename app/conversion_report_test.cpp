@@ -12,6 +12,7 @@
 #include "app/report_text.h"
 #include "app/stage_target.h"
 #include "app/testing/conversion_fixture.h"
+#include "app/testing/legacy_dirs_test.h"
 #include "common/codepage.h"
 #include "legacy/testing/mini_json.h"
 #include "legacy/testing/temp_dir.h"
@@ -69,22 +70,15 @@ LegacyFixture TroubledDatabase() {
   return f;
 }
 
-class ConversionReportTest : public ::testing::Test {
+class ConversionReportTest : public testing::LegacyDirsTest {
  protected:
-  static void SetUpTestSuite() { testing::LoadMetadataOnce(); }
-
   void SetUp() override {
-    legacy_ = dir_.Path() + "legacy/";
-    database_ = dir_.Path() + "db/";
-    std::filesystem::create_directories(legacy_);
+    LegacyDirsTest::SetUp();
     TroubledDatabase().Write(legacy_);
     converter_.SetLegacyDirectory(legacy_);
     converter_.TakeDatabasePath(database_);
   }
 
-  testing::TempDir dir_;
-  std::string legacy_;
-  std::string database_;
   Converter converter_;
 };
 

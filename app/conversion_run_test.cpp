@@ -10,6 +10,7 @@
 
 #include "app/converter.h"
 #include "app/testing/conversion_fixture.h"
+#include "app/testing/legacy_dirs_test.h"
 #include "app/testing/legacy_fixture.h"
 #include "app/testing/target_tables.h"
 #include "common/codepage.h"
@@ -40,14 +41,8 @@ std::string TodayText() {
   return text;
 }
 
-class ConversionRunTest : public ::testing::Test {
+class ConversionRunTest : public testing::LegacyDirsTest {
  protected:
-  void SetUp() override {
-    testing::LoadMetadataOnce();
-    legacy_ = dir_.Path() + "legacy/";
-    database_ = dir_.Path() + "db/";
-    std::filesystem::create_directories(legacy_);
-  }
 
   // Writes the fixture and converts it; true when the run was not refused.
   bool Convert(const LegacyFixture& fixture, RecordingWindow& window) {
@@ -60,10 +55,6 @@ class ConversionRunTest : public ::testing::Test {
     converter.TakeDatabasePath(database.empty() ? database_ : database);
     return converter.Run(window);
   }
-
-  testing::TempDir dir_;
-  std::string legacy_;
-  std::string database_;
 };
 
 // Payment orders with document 1500 as the largest of everything: 1501, 1502, 1503.
@@ -545,9 +536,7 @@ TEST_F(ConversionRunTest, PaymentOrdersAreNumberedAboveEveryDocumentAGoodsLineMa
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testing::TempDir dir;
-    legacy_ = dir.Path() + "legacy/";
-    database_ = dir.Path() + "db/";
-    std::filesystem::create_directories(legacy_);
+    UseFolder(dir.Path());
     LegacyFixture f;
     f.document = c.documents;
     f.fullstorage = c.lines;
@@ -618,9 +607,7 @@ TEST_F(ConversionRunTest, MissingLegacyTableFailsBeforeTheDatabaseIsCreated) {
   for (const char* table : {"Main", "Group", "FULLSTORAGE"}) {
     SCOPED_TRACE(table);
     testing::TempDir dir;
-    legacy_ = dir.Path() + "legacy/";
-    database_ = dir.Path() + "db/";
-    std::filesystem::create_directories(legacy_);
+    UseFolder(dir.Path());
     LegacyFixture f = SampleDatabase();
     f.omitted_tables = {table};
     RecordingWindow window;
@@ -724,9 +711,7 @@ TEST_F(ConversionRunTest, IdentifiersAtTheTopOfTheRangeStopTheRunInsteadOfWrappi
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testing::TempDir dir;
-    legacy_ = dir.Path() + "legacy/";
-    database_ = dir.Path() + "db/";
-    std::filesystem::create_directories(legacy_);
+    UseFolder(dir.Path());
     RecordingWindow window;
     if (std::string(c.message).empty()) {
       ASSERT_TRUE(Convert(c.fixture, window));

@@ -78,10 +78,3 @@ TEST(ConversionWindowTest, EnterOnAnEmptyDirectoryConvertsAndLogsTheRunAndItsWar
 
 }  // namespace
 }  // namespace ks
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -14,6 +14,7 @@
 
 #include "app/converter.h"
 #include "app/testing/conversion_fixture.h"
+#include "app/testing/legacy_dirs_test.h"
 #include "common/codepage.h"
 #include "common/file.h"
 #include "legacy/testing/temp_dir.h"
@@ -51,14 +52,10 @@ bool EndsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-class RunFaultsTest : public ::testing::Test {
+class RunFaultsTest : public testing::LegacyDirsTest {
  protected:
-  static void SetUpTestSuite() { testing::LoadMetadataOnce(); }
-
   void SetUp() override {
-    legacy_ = dir_.Path() + "legacy/";
-    database_ = dir_.Path() + "db/";
-    std::filesystem::create_directories(legacy_);
+    LegacyDirsTest::SetUp();
     Database().Write(legacy_);
   }
   void TearDown() override { SetFileFaultHook(nullptr); }
@@ -86,9 +83,6 @@ class RunFaultsTest : public ::testing::Test {
     return false;
   }
 
-  testing::TempDir dir_;
-  std::string legacy_;
-  std::string database_;
   Converter converter_;
   RecordingWindow window_;
 };

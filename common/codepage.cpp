@@ -76,6 +76,16 @@ const ByteTable& OemToAnsiTable() {
   return table;
 }
 
+char Cp1251FromCodePoint(char32_t cp) {
+  if (cp < 0x80) return static_cast<char>(cp);
+  for (int t = 0; t < 128; ++t) {
+    if (kCp1251High[t] == cp) return static_cast<char>(0x80 + t);
+  }
+  return '?';
+}
+
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -93,16 +103,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
-
-char Cp1251FromCodePoint(char32_t cp) {
-  if (cp < 0x80) return static_cast<char>(cp);
-  for (int t = 0; t < 128; ++t) {
-    if (kCp1251High[t] == cp) return static_cast<char>(0x80 + t);
-  }
-  return '?';
-}
-
-}  // namespace
 
 std::string Utf8ToCp1251(std::string_view utf8) {
   std::string out;

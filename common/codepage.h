@@ -28,6 +28,9 @@ std::string UpperCp1251(std::string_view text);
 char LowerCp1251(char c);
 std::string LowerCp1251(std::string_view text);
 
+// Appends the UTF-8 form of one Unicode code point.
+void AppendUtf8(std::string& out, char32_t code_point);
+
 // Shorthand for Russian literals of the source, which are UTF-8: W("Россия").
 inline std::string W(std::string_view utf8) { return Utf8ToCp1251(utf8); }
 

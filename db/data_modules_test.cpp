@@ -8,7 +8,7 @@
 
 #include "common/codepage.h"
 #include "common/date_time.h"
-#include "db/db_test_support.h"
+#include "db/testing/modules_fixture.h"
 
 namespace ks {
 namespace {

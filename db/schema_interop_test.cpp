@@ -9,7 +9,7 @@
 #include <map>
 
 #include "common/codepage.h"
-#include "db/db_test_support.h"
+#include "db/testing/modules_fixture.h"
 
 namespace ks {
 namespace {

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "common/codepage.h"
-#include "db/db_test_support.h"
+#include "db/testing/modules_fixture.h"
 
 namespace ks {
 namespace {

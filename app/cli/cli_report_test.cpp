@@ -11,7 +11,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/testing/cli_run.h"
 #include "app/testing/conversion_fixture.h"
+#include "app/testing/legacy_dirs_test.h"
 #include "common/codepage.h"
 #include "legacy/testing/mini_json.h"
 #include "legacy/testing/temp_dir.h"
@@ -22,24 +24,9 @@ namespace {
 using testing::LegacyFixture;
 using W_ = ParadoxTableWriter;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The program in the build tree, beside the folder of this test.
-std::string CliPath() {
-  if (const char* binary_dir = std::getenv("KS_BINARY_DIR")) return std::string(binary_dir) + "/app/cli/ksconvert-cli";
-  char self[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  const std::string path(self, n > 0 ? n : 0);
-  return path.substr(0, path.rfind('/') + 1) + "cli/ksconvert-cli";
-}
-
-struct CliResult {
-  int exit_code = -1;
-  std::string out, err;
-};
+using testing::CliResult;
+using testing::ReadAll;
+using testing::RunCli;
 
 LegacyFixture Troubled(int goods_lines = 300) {
   LegacyFixture f;
@@ -64,31 +51,17 @@ LegacyFixture Troubled(int goods_lines = 300) {
   return f;
 }
 
-class CliReportTest : public ::testing::Test {
+class CliReportTest : public testing::LegacyDirsTest {
  protected:
   void SetUp() override {
-    legacy_ = dir_.Path() + "legacy/";
-    database_ = dir_.Path() + "db/";
-    std::filesystem::create_directories(legacy_);
+    LegacyDirsTest::SetUp();
     Troubled().Write(legacy_);
     std::ofstream(dir_.Path() + "ks.ini") << "[PATH]\nDATABASE=" << database_ << "\n";
   }
 
   CliResult Run(const std::string& args) const {
-    const std::string out = dir_.Path() + "stdout", err = dir_.Path() + "stderr";
-    const std::string command = "'" + CliPath() + "' --config '" + dir_.Path() + "ks.ini' --legacy '" + legacy_ +
-                                "' " + args + " </dev/null >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    CliResult result;
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadAll(out);
-    result.err = ReadAll(err);
-    return result;
+    return RunCli("--config '" + dir_.Path() + "ks.ini' --legacy '" + legacy_ + "' " + args, dir_.Path());
   }
-
-  testing::TempDir dir_;
-  std::string legacy_;
-  std::string database_;
 };
 
 constexpr char kWarnings[] =

@@ -9,7 +9,7 @@
 #include "common/byte_order.h"
 #include "common/codepage.h"
 #include "common/file.h"
-#include "db/engine/test_support.h"
+#include "db/engine/testing/table_directory.h"
 
 namespace ks {
 namespace {

@@ -7,21 +7,13 @@
 #include <fstream>
 
 #include "common/codepage.h"
-#include "db/engine/test_support.h"
+#include "common/testing/run_command.h"
+#include "db/engine/testing/table_directory.h"
 
 namespace ks {
 namespace {
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char chunk[4096];
-  size_t n = 0;
-  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
-  pclose(pipe);
-  return out;
-}
+using testing::RunCommand;
 
 class InteropTest : public testing::TableDirectory {};
 

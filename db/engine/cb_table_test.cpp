@@ -7,7 +7,7 @@
 #include "common/codepage.h"
 #include "common/file.h"
 #include "db/engine/cb_engine.h"
-#include "db/engine/test_support.h"
+#include "db/engine/testing/table_directory.h"
 
 namespace ks {
 namespace {

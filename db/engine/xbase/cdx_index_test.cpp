@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/codepage.h"
-#include "db/engine/xbase/test_util.h"
+#include "db/engine/xbase/testing/test_util.h"
 
 namespace ks::xbase::testing {
 namespace {
@@ -83,45 +83,40 @@ TEST_F(IndexTest, WalksEachTagInItsOrder) {
 
 TEST_F(IndexTest, SeeksFullAndPartialKeys) {
   Data4* data = Make({{3, "beta"}, {1, "alpha"}, {2, "alpine"}, {4, "alpha"}});
-  d4tagSelectP(data, d4tag(data, "INAME"));
-  EXPECT_EQ(d4seek(data, "ALP"), r4success);
-  EXPECT_EQ(d4recNoLow(data), 2);
-  EXPECT_EQ(d4seekNext(data, "ALP"), r4success);
-  EXPECT_EQ(d4recNoLow(data), 4);
-  EXPECT_EQ(d4seekNext(data, "ALP"), r4success);
-  EXPECT_EQ(d4recNoLow(data), 3);
-  EXPECT_EQ(d4seekNext(data, "ALP"), r4after);
-  EXPECT_EQ(d4recNoLow(data), 1);
-  EXPECT_EQ(d4seekNext(data, "BETA"), r4eof);
-  EXPECT_GT(d4eof(data), 0);
-  EXPECT_EQ(d4seek(data, "AZ"), r4after);
-  EXPECT_EQ(d4recNoLow(data), 1);
-  EXPECT_EQ(d4seek(data, "ZZZ"), r4eof);
-
-  d4tagSelectP(data, d4tag(data, "IPRIMARY"));
-  EXPECT_EQ(d4seek(data, "         3"), r4success);
-  EXPECT_EQ(d4recNoLow(data), 1);
-
-  d4tagSelectP(data, d4tag(data, "DNAME"));
-  EXPECT_EQ(d4seek(data, "ALPHA"), r4success);
-  EXPECT_EQ(d4recNoLow(data), 4);
-  EXPECT_EQ(d4seekNext(data, "ALPHA"), r4success);
-  EXPECT_EQ(d4recNoLow(data), 2);
-  EXPECT_EQ(d4seek(data, "AZ"), r4after);  // the next key in descending order
-  EXPECT_EQ(d4recNoLow(data), 3);
-  EXPECT_EQ(d4seek(data, "A"), r4success);
-  EXPECT_EQ(d4seek(data, "AAA"), r4eof);
-
-  d4tagSelectP(data, d4tag(data, "DUMMY"));
-  EXPECT_EQ(d4seek(data, "1"), r4success);
-  EXPECT_EQ(d4recNoLow(data), 1);
-  EXPECT_EQ(d4seek(data, "2"), r4eof);
-  d4tagSelectP(data, d4tag(data, "IDATE"));
-  EXPECT_EQ(d4seek(data, "20240302"), r4success);
-  EXPECT_EQ(d4recNoLow(data), 3);
-
-  d4tagSelectP(data, nullptr);
-  EXPECT_EQ(d4seek(data, "x"), r4eof);  // record order has no keys
+  // Each seek in turn: the tag (empty: record order), the key, whether it seeks on from the
+  // current record, the result and the record it leaves current (0: past the end; -1: any).
+  const struct {
+    const char* tag;
+    const char* key;
+    bool next;
+    int result;
+    long recno;
+  } kSeeks[] = {
+      {"INAME", "ALP", false, r4success, 2},
+      {"INAME", "ALP", true, r4success, 4},
+      {"INAME", "ALP", true, r4success, 3},
+      {"INAME", "ALP", true, r4after, 1},
+      {"INAME", "BETA", true, r4eof, 0},
+      {"INAME", "AZ", false, r4after, 1},
+      {"INAME", "ZZZ", false, r4eof, 0},
+      {"IPRIMARY", "         3", false, r4success, 1},
+      {"DNAME", "ALPHA", false, r4success, 4},
+      {"DNAME", "ALPHA", true, r4success, 2},
+      {"DNAME", "AZ", false, r4after, 3},  // the next key in descending order
+      {"DNAME", "A", false, r4success, -1},
+      {"DNAME", "AAA", false, r4eof, 0},
+      {"DUMMY", "1", false, r4success, 1},
+      {"DUMMY", "2", false, r4eof, 0},
+      {"IDATE", "20240302", false, r4success, 3},
+      {"", "x", false, r4eof, -1},  // record order has no keys
+  };
+  for (const auto& seek : kSeeks) {
+    SCOPED_TRACE(std::string(seek.tag) + " " + seek.key);
+    d4tagSelectP(data, *seek.tag != '\0' ? d4tag(data, seek.tag) : nullptr);
+    EXPECT_EQ(seek.next ? d4seekNext(data, seek.key) : d4seek(data, seek.key), seek.result);
+    if (seek.recno == 0) EXPECT_GT(d4eof(data), 0);
+    else if (seek.recno > 0) EXPECT_EQ(d4recNoLow(data), seek.recno);
+  }
 }
 
 TEST_F(IndexTest, SkipsSeveralStepsAndComesBackFromTheEnd) {

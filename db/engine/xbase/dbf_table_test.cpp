@@ -5,7 +5,7 @@
 #include <iterator>
 #include <vector>
 
-#include "db/engine/xbase/test_util.h"
+#include "db/engine/xbase/testing/test_util.h"
 
 namespace ks::xbase::testing {
 namespace {

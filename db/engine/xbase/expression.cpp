@@ -226,23 +226,16 @@ class Parser {
     return n;
   }
 
-  std::unique_ptr<Node> ParseOr() {
-    auto left = ParseAnd();
-    while (left && Accept(".OR.")) {
-      auto right = ParseAnd();
+  std::unique_ptr<Node> ParseOr() { return ParseLogicalChain(".OR.", Op::kOr, &Parser::ParseAnd); }
+  std::unique_ptr<Node> ParseAnd() { return ParseLogicalChain(".AND.", Op::kAnd, &Parser::ParseNot); }
+  // operand token operand token ...: a left-associative chain of a logical operator.
+  std::unique_ptr<Node> ParseLogicalChain(const std::string& token, Op op, std::unique_ptr<Node> (Parser::*operand)()) {
+    auto left = (this->*operand)();
+    while (left && Accept(token)) {
+      auto right = (this->*operand)();
       if (!right) return nullptr;
-      if (left->type != 'L' || right->type != 'L') return Fail(".OR. needs logical operands");
-      left = Binary(Op::kOr, 'L', 1, std::move(left), std::move(right));
-    }
-    return left;
-  }
-  std::unique_ptr<Node> ParseAnd() {
-    auto left = ParseNot();
-    while (left && Accept(".AND.")) {
-      auto right = ParseNot();
-      if (!right) return nullptr;
-      if (left->type != 'L' || right->type != 'L') return Fail(".AND. needs logical operands");
-      left = Binary(Op::kAnd, 'L', 1, std::move(left), std::move(right));
+      if (left->type != 'L' || right->type != 'L') return Fail(token + " needs logical operands");
+      left = Binary(op, 'L', 1, std::move(left), std::move(right));
     }
     return left;
   }

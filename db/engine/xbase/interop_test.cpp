@@ -7,21 +7,13 @@
 #include <vector>
 
 #include "common/codepage.h"
-#include "db/engine/xbase/test_util.h"
+#include "common/testing/run_command.h"
+#include "db/engine/xbase/testing/test_util.h"
 
 namespace ks::xbase::testing {
 namespace {
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  pclose(pipe);
-  return out;
-}
+using ks::testing::RunCommand;
 
 std::string Trim(std::string s) {
   s.erase(s.find_last_not_of(" \r\n\t") + 1);

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "common/file.h"
-#include "db/engine/xbase/test_util.h"
+#include "db/engine/xbase/testing/test_util.h"
 
 namespace ks::xbase::testing {
 namespace {

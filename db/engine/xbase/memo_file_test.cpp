@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string>
 
-#include "db/engine/xbase/test_util.h"
+#include "db/engine/xbase/testing/test_util.h"
 
 namespace ks::xbase::testing {
 namespace {
@@ -86,12 +86,16 @@ TEST_F(MemoTest, DamagedMemoFilesGiveErrorsNotCrashes) {
   Append(data, [](Data4* d) { Put(d, "FCOMPLEX", "    999999"); });  // points past the end
   ASSERT_EQ(d4close(data), 0);
 
-  data = d4open(engine_, Path("doc.dbf").c_str());
-  ASSERT_NE(data, nullptr);
-  ASSERT_EQ(d4goLow(data, 2, 1), 0);
-  EXPECT_EQ(Memo(data, "FCOMPLEX"), "");
-  EXPECT_EQ(code4errorCode(engine_, 0), e4data);
-  d4close(data);
+  // The memo of the record reads as empty and the engine reports damaged data.
+  const auto expect_damaged_memo = [this](long recno) {
+    Data4* reopened = d4open(engine_, Path("doc.dbf").c_str());
+    ASSERT_NE(reopened, nullptr);
+    ASSERT_EQ(d4goLow(reopened, recno, 1), 0);
+    EXPECT_EQ(Memo(reopened, "FCOMPLEX"), "");
+    EXPECT_EQ(code4errorCode(engine_, 0), e4data);
+    d4close(reopened);
+  };
+  expect_damaged_memo(2);
 
   // The memo's length field claims more than the file holds.
   {
@@ -100,12 +104,7 @@ TEST_F(MemoTest, DamagedMemoFilesGiveErrorsNotCrashes) {
     const char huge[4] = {0x7F, 0, 0, 0};
     f.write(huge, 4);
   }
-  data = d4open(engine_, Path("doc.dbf").c_str());
-  ASSERT_NE(data, nullptr);
-  ASSERT_EQ(d4goLow(data, 1, 1), 0);
-  EXPECT_EQ(Memo(data, "FCOMPLEX"), "");
-  EXPECT_EQ(code4errorCode(engine_, 0), e4data);
-  d4close(data);
+  expect_damaged_memo(1);
 
   // A block whose type is none of picture, text or object.
   {

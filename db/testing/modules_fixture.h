@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/main_window.h"
+#include "common/testing/run_command.h"
 #include "db/dtm_dict.h"
 #include "db/dtm_main.h"
 #include "db/table_creation.h"
@@ -35,17 +36,6 @@ class RecordingWindow : public IMainWindow {
 inline void LoadSchemaOnce() {
   static const bool loaded = (LoadMetadata(), true);
   (void)loaded;
-}
-
-inline std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char chunk[4096];
-  size_t n = 0;
-  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
-  pclose(pipe);
-  return out;
 }
 
 // A temporary target directory and the data modules in their start-up order.
