@@ -140,6 +140,7 @@ class ConversionReport {
   void SetCompleted() { completed_ = true; }
   // The message that ended the run (Windows-1251).
   void SetError(const std::string& message) { error_ = message; }
+  const std::string& Error() const { return error_; }
   // What the run adds to that message for the command line and the report: what an engine
   // code means, a full disk, the stage and record where it stopped (lines, Windows-1251,
   // each led by a line break). The exception itself keeps its message exactly.

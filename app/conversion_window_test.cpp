@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
+
 #include "app/converter.h"
 #include "app/gui/main_form.h"
 #include "app/testing/conversion_fixture.h"
@@ -69,6 +71,8 @@ TEST(ConversionWindowTest, EnterOnAnEmptyDirectoryConvertsAndLogsTheRunAndItsWar
       "FIRM.ADDRESS: 2 текста длиннее поля (250 символов) обрезаны по его ширине",
       "FULLSTORAGE -> GOODS: 4 строки товаров ссылаются на документ, которого нет в архиве (0)"};
   EXPECT_EQ(testing::Joined(lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(lines), warnings)));
+  // KS_WINDOW_SHOT=file.png keeps a picture of the window after the run, to look at.
+  if (const char* shot = std::getenv("KS_WINDOW_SHOT")) form.grab().save(QString::fromLocal8Bit(shot));
   // The bar shows 0 of the goods lines until the next run.
   EXPECT_EQ(form.pbrCopyProgress()->maximum(), 4);
   EXPECT_EQ(form.pbrCopyProgress()->value(), 0);

@@ -13,6 +13,7 @@ packages=(
   python3 python3-dbfread python3-dbf
   libdbd-xbase-perl
   xvfb xauth
+  chromium poppler-utils
   locales
 )
 

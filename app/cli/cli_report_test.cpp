@@ -117,6 +117,12 @@ TEST_F(CliReportTest, CheckPrintsTheSameAndCreatesNothing) {
   EXPECT_EQ(r.out.find("Начало"), std::string::npos);  // no log of a conversion that did not happen
   EXPECT_FALSE(std::filesystem::exists(database_));
   EXPECT_EQ(testing::ReadJsonFile(dir_.Path() + "check.json")["mode"].text, "check");
+
+  // The name's extension chooses the page instead of JSON.
+  ASSERT_EQ(Run("--check --report '" + dir_.Path() + "check.HTML'").exit_code, 0);
+  const std::string page = ReadAll(dir_.Path() + "check.HTML");
+  EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(page.find("<h1>Отчёт о проверке перед преобразованием данных</h1>"), std::string::npos);
 }
 
 TEST_F(CliReportTest, LegacyLockFilesAreWarnedAboutBeforeConverting) {

@@ -13,6 +13,7 @@
 #include "app/configuration.h"
 #include "app/converter.h"
 #include "app/database_verifier.h"
+#include "app/report_html.h"
 #include "app/startup.h"
 #include "common/codepage.h"
 #include "common/file.h"
@@ -129,7 +130,10 @@ int main(int argc, char** argv) {
   }
   if (!options->report.empty()) {
     std::string reason;
-    if (!WriteTextFile(options->report, converter.Report().ToJson(), reason)) {
+    // The page for people when the name asks for it, JSON for scripts otherwise.
+    const std::string text =
+        ks::IsHtmlReportPath(options->report) ? ks::ReportToHtml(converter.Report()) : converter.Report().ToJson();
+    if (!WriteTextFile(options->report, text, reason)) {
       std::fprintf(stderr, "ksconvert-cli: cannot write the report %s: %s\n", options->report.c_str(),
                    reason.c_str());
       status = kExitFailed;
