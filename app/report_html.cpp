@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/database_verifier.h"
 #include "app/report_text.h"
 #include "common/codepage.h"
 #include "common/russian_plural.h"
@@ -289,6 +290,39 @@ void Losses(const ConversionReport& report, std::string& page) {
   if (!any) page += "<p class=\"ok\">Все значения сохранены так, как их хранила прежняя программа.</p>\n";
 }
 
+// The read-back check of the new database, where the run made one.
+void Verification(const ConversionReport& report, std::string& page) {
+  if (!report.Verification()) return;
+  const DatabaseVerification& verification = *report.Verification();
+  page += "<h2>Проверка записанной базы</h2>\n";
+  const std::vector<std::string> lines = VerificationLines(verification);
+  page += std::string("<p class=\"") + (verification.Clean() ? "ok" : "failed") + "\">" +
+          Html(lines.empty() ? std::string() : lines.front()) + "</p>\n";
+  page +=
+      "<table>\n<thead><tr><th>Файл</th><th>Открыт</th><th class=\"n\">Записано</th>"
+      "<th class=\"n\">В файле</th><th class=\"n\">Прочитано</th><th class=\"n\">Мемо</th>"
+      "<th class=\"n\">Расхождений</th></tr></thead>\n<tbody>\n";
+  for (const TableVerification& table : verification.tables) {
+    page += "<tr>" + Cell(HtmlText(table.file)) + Cell(table.opened ? "да" : "<span class=\"failed\">нет</span>") +
+            Cell(Number(table.expected_records), true) + Cell(Number(table.records), true) +
+            Cell(Number(table.records_read), true) + Cell(Number(table.memos), true) +
+            Cell(Number(table.discrepancies), true) + "</tr>\n";
+  }
+  page += "</tbody>\n</table>\n";
+  if (verification.findings.empty()) return;
+  page += "<table>\n<thead><tr><th>Файл</th><th>Где</th><th>Что не так</th></tr></thead>\n<tbody>\n";
+  for (const VerificationFinding& finding : verification.findings) {
+    page += "<tr>" + Cell(HtmlText(finding.file)) + Cell(HtmlText(finding.where)) + Cell(HtmlText(finding.what)) +
+            "</tr>\n";
+  }
+  page += "</tbody>\n</table>\n";
+  const auto shown = static_cast<int64_t>(verification.findings.size());
+  if (shown < verification.discrepancies) {
+    page +=
+        "<p class=\"note\">Показаны первые " + Number(shown) + " из " + Number(verification.discrepancies) + ".</p>\n";
+  }
+}
+
 }  // namespace
 
 bool IsHtmlReportPath(const std::string& path) {
@@ -310,6 +344,7 @@ std::string ReportToHtml(const ConversionReport& report) {
   StageChart(report, page);
   LegacyTables(report, page);
   Losses(report, page);
+  Verification(report, page);
   page += "</body>\n</html>\n";
   return page;
 }

@@ -72,6 +72,19 @@ TEST(ReportHtml, HostileValuesStayTextAndLongOnesStayShort) {
   EXPECT_NE(page.find("Показаны первые 20 из 30."), std::string::npos);
   EXPECT_LT(page.size(), 40u * 1024);  // twenty excerpts, not twenty copies of the value
 
+  EXPECT_EQ(page.find("Проверка записанной базы"), std::string::npos);  // none was made
+
+  DatabaseVerification verification;
+  verification.tables.push_back({"doc.dbf", true, 3, 3, 3, 2, 1});
+  verification.findings.push_back({"doc.fpt", W("запись 2, поле FCOMPLEX"), W("блок <за концом> файла")});
+  verification.discrepancies = 1;
+  report.SetVerification(verification);
+  const std::string checked = ReportToHtml(report);
+  EXPECT_NE(checked.find("<p class=\"failed\">Проверка новой базы: 1 таблица, 3 записи, 1 расхождение:</p>"),
+            std::string::npos);
+  EXPECT_NE(checked.find("<td>doc.fpt</td><td>запись 2, поле FCOMPLEX</td><td>блок &lt;за концом&gt; файла</td>"),
+            std::string::npos);
+
   EXPECT_TRUE(IsHtmlReportPath("/tmp/Отчёт.HTML"));
   EXPECT_TRUE(IsHtmlReportPath("r.htm"));
   EXPECT_FALSE(IsHtmlReportPath("r.json"));
