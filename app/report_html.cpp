@@ -213,13 +213,29 @@ void StageChart(const ConversionReport& report, std::string& page) {
   page += "</svg>\n";
 }
 
+// The legacy tables the stages read, with the code page their texts were read in where the
+// run noted it.
 void LegacyTables(const ConversionReport& report, std::string& page) {
-  page += "<h2>Таблицы прежней программы</h2>\n<table>\n<thead><tr><th>Таблица</th><th class=\"n\">Этап</th>"
-          "<th class=\"n\">Записей</th></tr></thead>\n<tbody>\n";
+  const std::vector<LegacyCodePage>& code_pages = report.LegacyCodePages();
+  const bool with_code_pages = !code_pages.empty();
+  page +=
+      "<h2>Таблицы прежней программы</h2>\n<table>\n<thead><tr><th>Таблица</th><th class=\"n\">Этап</th>"
+      "<th class=\"n\">Записей</th>";
+  if (with_code_pages) page += "<th class=\"n\">Кодовая страница</th><th>Почему</th>";
+  page += "</tr></thead>\n<tbody>\n";
   for (const StageCounts& stage : report.Stages()) {
     if (stage.source.empty()) continue;
-    page += "<tr>" + Cell(HtmlText(stage.source)) + Cell(Number(stage.number), true) +
-            Cell(Number(stage.read), true) + "</tr>\n";
+    page += "<tr>" + Cell(HtmlText(stage.source)) + Cell(Number(stage.number), true) + Cell(Number(stage.read), true);
+    if (with_code_pages) {
+      const auto known = std::find_if(code_pages.begin(), code_pages.end(),
+                                      [&stage](const LegacyCodePage& entry) { return entry.table == stage.source; });
+      if (known == code_pages.end()) {
+        page += Cell("—", true) + Cell("");
+      } else {
+        page += Cell(Number(known->code_page), true) + Cell(Html(known->description));
+      }
+    }
+    page += "</tr>\n";
   }
   page += "</tbody>\n</table>\n";
 }
@@ -247,8 +263,12 @@ void ExampleTable(const std::string& heading, const RecordExamples& examples, in
 class Warnings {
  public:
   explicit Warnings(std::vector<std::string> lines) : lines_(std::move(lines)) {}
-  std::string Take(const std::string& prefix, const std::string& fallback) {
-    if (next_ < lines_.size() && lines_[next_].rfind(prefix, 0) == 0) return lines_[next_++];
+  // The next line when it speaks of what (a "TABLE.FIELD" or a stage), else the fallback.
+  std::string Take(const std::string& what, const std::string& fallback) {
+    if (next_ < lines_.size() && lines_[next_].rfind(what, 0) == 0 && lines_[next_].size() > what.size() &&
+        (lines_[next_][what.size()] == ':' || lines_[next_][what.size()] == ' ')) {
+      return lines_[next_++];
+    }
     return fallback;
   }
 
@@ -263,16 +283,16 @@ void Losses(const ConversionReport& report, std::string& page) {
   bool any = false;
   for (const ValueLossCount& entry : report.ValueLosses()) {
     any = true;
-    const std::string where = Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field) + ": ";
-    ExampleTable(warnings.Take(where, where + ValueLossName(entry.loss) + " " + Number(entry.count)), entry.examples,
-                 entry.count, page);
+    const std::string where = Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field);
+    ExampleTable(warnings.Take(where, where + ": " + ValueLossName(entry.loss) + " " + Number(entry.count)),
+                 entry.examples, entry.count, page);
   }
   for (const StageCounts& stage : report.Stages()) {
     if (stage.duplicates.count == 0) continue;
     any = true;
     const std::string where =
-        (stage.source.empty() ? std::string() : Cp1251ToUtf8(stage.source) + " -> ") + Cp1251ToUtf8(stage.target) + ": ";
-    ExampleTable(warnings.Take(where, where + "повторяющиеся идентификаторы: " + Number(stage.duplicates.count)),
+        (stage.source.empty() ? std::string() : Cp1251ToUtf8(stage.source) + " -> ") + Cp1251ToUtf8(stage.target);
+    ExampleTable(warnings.Take(where, where + ": повторяющиеся идентификаторы: " + Number(stage.duplicates.count)),
                  stage.duplicates.examples, stage.duplicates.count, page);
   }
   const struct {
@@ -283,9 +303,9 @@ void Losses(const ConversionReport& report, std::string& page) {
   for (const auto& orphans : kOrphans) {
     if (orphans.list.count == 0) continue;
     any = true;
-    const std::string where = "FULLSTORAGE -> GOODS: ";
-    ExampleTable(warnings.Take(where, where + orphans.fallback + Number(orphans.list.count)), orphans.list.examples,
-                 orphans.list.count, page);
+    const std::string where = "FULLSTORAGE -> GOODS";
+    ExampleTable(warnings.Take(where, where + ": " + orphans.fallback + Number(orphans.list.count)),
+                 orphans.list.examples, orphans.list.count, page);
   }
   if (!any) page += "<p class=\"ok\">Все значения сохранены так, как их хранила прежняя программа.</p>\n";
 }

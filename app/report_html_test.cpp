@@ -73,6 +73,13 @@ TEST(ReportHtml, HostileValuesStayTextAndLongOnesStayShort) {
   EXPECT_LT(page.size(), 40u * 1024);  // twenty excerpts, not twenty copies of the value
 
   EXPECT_EQ(page.find("Проверка записанной базы"), std::string::npos);  // none was made
+  EXPECT_EQ(page.find("Кодовая страница"), std::string::npos);          // nor noted
+
+  LegacyCodePage code_page;
+  code_page.table = "Doc</td>";
+  code_page.code_page = 866;
+  code_page.description = "866 <по заголовку>";
+  report.NoteLegacyCodePage(code_page);
 
   DatabaseVerification verification;
   verification.tables.push_back({"doc.dbf", true, 3, 3, 3, 2, 1});
@@ -82,6 +89,7 @@ TEST(ReportHtml, HostileValuesStayTextAndLongOnesStayShort) {
   const std::string checked = ReportToHtml(report);
   EXPECT_NE(checked.find("<p class=\"failed\">Проверка новой базы: 1 таблица, 3 записи, 1 расхождение:</p>"),
             std::string::npos);
+  EXPECT_NE(checked.find("<td class=\"n\">866</td><td>866 &lt;по заголовку&gt;</td>"), std::string::npos);
   EXPECT_NE(checked.find("<td>doc.fpt</td><td>запись 2, поле FCOMPLEX</td><td>блок &lt;за концом&gt; файла</td>"),
             std::string::npos);
 
