@@ -114,28 +114,30 @@ std::unique_ptr<TqrxTag> TqrxNode::ReleaseChild(TqrxTag& child) {
   return owned;
 }
 
-TqrxNamedTag* TqrxNode::FindChild(std::string_view name, const TqrxAttrPairs& pairs) const {
-  for (const auto& child : children_) {
-    auto* named = dynamic_cast<TqrxNamedTag*>(child.get());
-    if (named == nullptr || named->TagName() != name) continue;
-    bool all = std::all_of(pairs.begin(), pairs.end(), [&](const TqrxAttrPair& pair) {
-      return named->GetAttr(pair.name) == pair.value;
-    });
-    if (all) return named;
+namespace {
+
+// The first child of the kind Tag with the name and every attribute pair given.
+template <typename Tag>
+Tag* FindAmong(const std::vector<std::unique_ptr<TqrxTag>>& children, std::string_view name,
+               const TqrxAttrPairs& pairs) {
+  for (const auto& child : children) {
+    auto* tag = dynamic_cast<Tag*>(child.get());
+    if (tag == nullptr || tag->TagName() != name) continue;
+    const bool all = std::all_of(pairs.begin(), pairs.end(),
+                                 [&](const TqrxAttrPair& pair) { return tag->GetAttr(pair.name) == pair.value; });
+    if (all) return tag;
   }
   return nullptr;
 }
 
+}  // namespace
+
+TqrxNamedTag* TqrxNode::FindChild(std::string_view name, const TqrxAttrPairs& pairs) const {
+  return FindAmong<TqrxNamedTag>(children_, name, pairs);
+}
+
 TqrxNode* TqrxNode::FindNode(std::string_view name, const TqrxAttrPairs& pairs) const {
-  for (const auto& child : children_) {
-    auto* node = dynamic_cast<TqrxNode*>(child.get());
-    if (node == nullptr || node->TagName() != name) continue;
-    bool all = std::all_of(pairs.begin(), pairs.end(), [&](const TqrxAttrPair& pair) {
-      return node->GetAttr(pair.name) == pair.value;
-    });
-    if (all) return node;
-  }
-  return nullptr;
+  return FindAmong<TqrxNode>(children_, name, pairs);
 }
 
 TqrxNode& TqrxNode::AddChild(std::string_view name, const TqrxAttrPairs& pairs) {

@@ -489,6 +489,11 @@ bool TCBDataSet::GetFieldData(TField& field, void* destination) {
   try {
     const std::string raw = BufferToString(buffer + node.Offset, node.Length);
     const std::string trimmed = TrimTrailingBlanks(raw);
+    // Copies a value in the framework's own form to the destination, when one is given.
+    const auto store = [destination](const auto& value) {
+      if (destination != nullptr) std::memcpy(destination, &value, sizeof value);
+      return true;
+    };
     switch (field.DataType()) {
       case ftString: {
         if (destination != nullptr) {
@@ -503,42 +508,19 @@ bool TCBDataSet::GetFieldData(TField& field, void* destination) {
         const double value = std::trunc(DbfToFloat(raw));
         if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
           throw Exception("the integer " + trimmed + " is out of range");
-        if (destination != nullptr) {
-          const int32_t number = static_cast<int32_t>(value);
-          std::memcpy(destination, &number, 4);
-        }
-        return true;
+        return store(static_cast<int32_t>(value));
       }
-      case ftBoolean: {
+      case ftBoolean:
         if (raw == " ") return false;
-        if (destination != nullptr) {
-          const int16_t value = !raw.empty() && CharToBool(raw[0]) ? 1 : 0;
-          std::memcpy(destination, &value, 2);
-        }
-        return true;
-      }
-      case ftFloat: {
+        return store(static_cast<int16_t>(!raw.empty() && CharToBool(raw[0]) ? 1 : 0));
+      case ftFloat:
         if (IsNoNumber(trimmed)) return false;
-        if (destination != nullptr) {
-          const double value = DbfToFloat(raw);
-          std::memcpy(destination, &value, 8);
-        }
-        return true;
-      }
-      case ftDate: {
-        const DateTime date = DbfToDate(raw);
-        if (date.value == 0) return false;
-        if (destination != nullptr) {
-          const int32_t day = DateToOrdinal(date);
-          std::memcpy(destination, &day, 4);
-        }
-        return true;
-      }
+        return store(DbfToFloat(raw));
+      case ftDate:
       case ftDateTime: {
         const DateTime date = DbfToDate(raw);
         if (date.value == 0) return false;
-        if (destination != nullptr) std::memcpy(destination, &date.value, 8);
-        return true;
+        return field.DataType() == ftDate ? store(DateToOrdinal(date)) : store(date.value);
       }
       default:
         return false;

@@ -9,11 +9,13 @@
 #include "common/byte_order.h"
 #include "common/codepage.h"
 #include "common/file.h"
+#include "common/testing/failure_message.h"
 #include "db/engine/testing/table_directory.h"
 
 namespace ks {
 namespace {
 
+using testing::FailureMessage;
 using testing::TableDirectory;
 
 // The stored text of a field of the table's current record.
@@ -144,12 +146,8 @@ TEST_F(TableSetTest, AnUnreadableStoredValueNamesItsFieldAndCause) {
     ASSERT_TRUE(file.WriteAt(GetLe16(head + 8) + 1, "99999999999", 11));
   }
   set_->Open();
-  try {
-    (void)set_->FieldByName("UID").AsInteger();
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Database corruption detected. UID: the integer 99999999999 is out of range");
-  }
+  EXPECT_EQ(FailureMessage<Exception>([&] { (void)set_->FieldByName("UID").AsInteger(); }),
+            "Database corruption detected. UID: the integer 99999999999 is out of range");
 }
 
 class DeclaredFieldsTest : public TableDirectory {};
@@ -401,12 +399,7 @@ TEST_F(TableSetTest, FailedPostsLeaveNoHalfRecord) {
   set_->FieldByName("UID").SetRequired(true);
   set_->Append();
   set_->FieldByName("NAME").SetAsString("Nameless");
-  try {
-    set_->Post();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Field 'UID' must have a value");
-  }
+  EXPECT_EQ(FailureMessage<EDatabaseError>([&] { set_->Post(); }), "Field 'UID' must have a value");
   EXPECT_EQ(set_->State(), dsInsert);
   set_->Cancel();
   EXPECT_EQ(set_->RecordCount(), 1);

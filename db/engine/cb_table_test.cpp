@@ -7,11 +7,13 @@
 #include "common/codepage.h"
 #include "common/file.h"
 #include "db/engine/cb_engine.h"
+#include "common/testing/failure_message.h"
 #include "db/engine/testing/table_directory.h"
 
 namespace ks {
 namespace {
 
+using testing::FailureMessage;
 using testing::TableDirectory;
 
 class TableTest : public TableDirectory {
@@ -26,24 +28,14 @@ class TableTest : public TableDirectory {
 
 TEST_F(TableTest, OpenErrorsRaiseTheirClassesWithTheLowerCasePath) {
   auto missing = NewTable("Lines.DBF");
-  try {
-    missing->Open();
-    FAIL();
-  } catch (const ECBOpenTable& e) {
-    EXPECT_EQ(std::string(e.what()), "DataBase File " + dir_ + "lines.dbf not found.");
-  }
+  EXPECT_EQ(FailureMessage<ECBOpenTable>([&] { missing->Open(); }), "DataBase File " + dir_ + "lines.dbf not found.");
   EXPECT_FALSE(missing->IsOpen());
   EXPECT_TRUE(database_.OpenTables().empty());
 
   CreatePeople();
   std::filesystem::remove(dir_ + "people.cdx");
   auto no_index = NewTable("PEOPLE.DBF");
-  try {
-    no_index->Open();
-    FAIL();
-  } catch (const ECBOpenIndex& e) {
-    EXPECT_EQ(std::string(e.what()), "Index File " + dir_ + "people.dbf not found.");
-  }
+  EXPECT_EQ(FailureMessage<ECBOpenIndex>([&] { no_index->Open(); }), "Index File " + dir_ + "people.dbf not found.");
   // The data file stays open without an index; CreateIndex rebuilds it and closes.
   EXPECT_TRUE(no_index->IsOpen());
   EXPECT_EQ(no_index->TableState(), TCBTableState::Browse);

@@ -184,15 +184,12 @@ void TDataSet::Close() {
 
 // --- navigation -------------------------------------------------------------------------
 
-void TDataSet::FetchFirstOrLast(bool first) {
-  if (GetRecord(ActiveBuffer(), first ? gmNext : gmPrior) == grOK) {
-    has_record_ = true;
-    bof_ = first;
-    eof_ = !first;
-  } else {
-    has_record_ = false;
-    bof_ = eof_ = true;
-  }
+void TDataSet::FetchFirstOrLast(bool first) { Fetch(first ? gmNext : gmPrior, first, !first); }
+
+void TDataSet::Fetch(TGetMode mode, bool bof_when_found, bool eof_when_found) {
+  has_record_ = GetRecord(ActiveBuffer(), mode) == grOK;
+  bof_ = has_record_ ? bof_when_found : true;
+  eof_ = has_record_ ? eof_when_found : true;
   cursor_changed_ = false;
 }
 
@@ -239,16 +236,7 @@ void TDataSet::UpdateCursorPos() {
   cursor_changed_ = false;
 }
 
-void TDataSet::Resync() {
-  if (GetRecord(ActiveBuffer(), gmCurrent) == grOK) {
-    has_record_ = true;
-    bof_ = eof_ = false;
-  } else {
-    has_record_ = false;
-    bof_ = eof_ = true;
-  }
-  cursor_changed_ = false;
-}
+void TDataSet::Resync() { Fetch(gmCurrent, false, false); }
 
 void TDataSet::ShowCursorRecord() {
   DoBeforeScroll();

@@ -209,6 +209,9 @@ class TDataSet {
   void AllocateBuffers();
   void FreeBuffers();
   void FetchFirstOrLast(bool first);
+  // Reads the record of mode into the active buffer and sets Bof and Eof as given; without
+  // one the set is empty (both set).
+  void Fetch(TGetMode mode, bool bof_when_found, bool eof_when_found);
   void BeginInsert(bool append);
   template <typename Op>
   void WithErrorEvent(const TDataSetErrorEvent& event, Op op);

@@ -296,27 +296,12 @@ void TDateField::SetAsDateTime(DateTime value) {
 
 Variant TDateField::AsVariant() const { return IsNull() ? Variant() : Variant(AsDateTime()); }
 
-std::string TDateTimeField::AsString() const {
-  return IsNull() ? std::string() : DateText(AsDateTime());
-}
-
-void TDateTimeField::SetAsString(const std::string& value) {
-  if (Trim(value).empty()) return Clear();
-  DateTime date;
-  if (!ParseDate(value, date)) throw EDatabaseError("'" + value + "' is not a valid date");
-  SetAsDateTime(date);
-}
-
 DateTime TDateTimeField::AsDateTime() const {
   double value = 0;
   return GetData(&value) ? DateTime{value} : DateTime{0};
 }
 
 void TDateTimeField::SetAsDateTime(DateTime value) { SetData(&value.value); }
-
-Variant TDateTimeField::AsVariant() const {
-  return IsNull() ? Variant() : Variant(AsDateTime());
-}
 
 // --- TBlobField -------------------------------------------------------------------------
 

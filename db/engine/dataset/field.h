@@ -149,6 +149,7 @@ class TBooleanField : public TField {
 };
 
 // Dates travel as the day number since 0001-01-01 (int32); date-times as DateTime (double).
+// Both read and write their text and variant forms through AsDateTime and SetAsDateTime.
 class TDateField : public TField {
  public:
   TDateField() : TField(ftDate) {}
@@ -158,17 +159,17 @@ class TDateField : public TField {
   DateTime AsDateTime() const override;
   void SetAsDateTime(DateTime value) override;
   Variant AsVariant() const override;
+
+ protected:
+  explicit TDateField(TFieldType type) : TField(type) {}
 };
 
-class TDateTimeField : public TField {
+class TDateTimeField : public TDateField {
  public:
-  TDateTimeField() : TField(ftDateTime) {}
+  TDateTimeField() : TDateField(ftDateTime) {}
   int DataSize() const override { return 8; }
-  std::string AsString() const override;
-  void SetAsString(const std::string& value) override;
   DateTime AsDateTime() const override;
   void SetAsDateTime(DateTime value) override;
-  Variant AsVariant() const override;
 };
 
 // Blob and memo values are read and written through the dataset's blob stream.

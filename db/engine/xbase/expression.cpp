@@ -98,6 +98,7 @@ bool FormatWholeNumber(double value, int width, char* out) {
 std::string FormatNumber(double value, int width, int dec) {
   if (width <= 0) return {};
   if (dec <= 0) {
+    // Whole numbers, the usual case of keys: no need for the general formatter.
     std::string out(size_t(width), ' ');
     if (FormatWholeNumber(value, width, out.data())) return out;
   }
@@ -106,23 +107,6 @@ std::string FormatNumber(double value, int width, int dec) {
   // Halves round away from zero, as dBASE does (printf would round 2.5 to 2).
   const double scale = std::pow(10.0, dec);
   if (std::fabs(value) * scale < 1e15) value = std::round(value * scale) / scale;
-  if (dec == 0 && std::fabs(value) < 1e15 && value == std::floor(value)) {
-    // Whole numbers, the usual case of keys: no need for the general formatter.
-    long long n = static_cast<long long>(value);
-    const bool negative = n < 0;
-    unsigned long long u = negative ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
-    char digits[24];
-    int len = 0;
-    do {
-      digits[len++] = char('0' + u % 10);
-      u /= 10;
-    } while (u > 0);
-    if (negative) digits[len++] = '-';
-    if (len > width) return std::string(width, '*');
-    std::string out(size_t(width), ' ');
-    for (int i = 0; i < len; ++i) out[size_t(width - 1 - i)] = digits[i];
-    return out;
-  }
   const std::string digits = ks::FormatFixed(value, dec);
   if (digits.empty() || static_cast<int>(digits.size()) > width) return std::string(width, '*');
   std::string out = std::string(size_t(width) - digits.size(), ' ') + digits;
