@@ -17,6 +17,14 @@ namespace {
 
 constexpr char kLockNotProbed = '?';  // isLocked of a fetched record, not yet probed
 
+// A value in the framework's own form, as a field hands it over (not necessarily aligned).
+template <typename T>
+T Load(const void* source) {
+  T value{};
+  std::memcpy(&value, source, sizeof value);
+  return value;
+}
+
 // A blank numeric field, or one holding the overflow mark, has no value.
 bool IsNoNumber(const std::string& trimmed) {
   const size_t start = trimmed.find_first_not_of(' ');
@@ -567,8 +575,7 @@ void TCBDataSet::SetFieldData(TField& field, const void* source) {
       case ftInteger:
         require(type == 'I' || type == 'N', " is not a numeric field.");
         if (source != nullptr) {
-          int32_t value = 0;
-          std::memcpy(&value, source, 4);
+          const auto value = Load<int32_t>(source);
           if (node.Decimals > 0) {
             FloatToDbf(value, node.Length, node.Decimals, image);
           } else {
@@ -579,37 +586,23 @@ void TCBDataSet::SetFieldData(TField& field, const void* source) {
         break;
       case ftBoolean:
         require(type == 'L', " is not a logical field.");
-        if (source != nullptr) {
-          int16_t value = 0;
-          std::memcpy(&value, source, 2);
-          text = std::string(1, BoolToChar(value != 0));
-        } else {
-          text = " ";
-        }
+        text = source != nullptr ? std::string(1, BoolToChar(Load<int16_t>(source) != 0)) : " ";
         break;
       case ftFloat:
         require(type == 'F' || type == 'I' || type == 'N', " is not a numeric field.");
         if (source != nullptr) {
-          double value = 0;
-          std::memcpy(&value, source, 8);
-          FloatToDbf(value, node.Length, node.Decimals, image);
+          FloatToDbf(Load<double>(source), node.Length, node.Decimals, image);
           copy = false;
         }
         break;
       case ftDate:
         require(type == 'D', " is not a date field.");
-        if (source != nullptr) {
-          int32_t day = 0;
-          std::memcpy(&day, source, 4);
-          text = DateToDbf(OrdinalToDate(day));
-        }
+        if (source != nullptr) text = DateToDbf(OrdinalToDate(Load<int32_t>(source)));
         break;
       case ftDateTime:
         require(type == 'D', " is not a date field.");
         if (source != nullptr) {
-          double value = 0;
-          std::memcpy(&value, source, 8);
-          const double milliseconds = std::round(value * 86400000.0);
+          const double milliseconds = std::round(Load<double>(source) * 86400000.0);
           text = DateToDbf(DateTime{std::floor(milliseconds / 86400000.0)});
         }
         break;

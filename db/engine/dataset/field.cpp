@@ -109,22 +109,18 @@ void TField::ConversionError(const char* to) const {
                        DisplayLabel() + "'");
 }
 
+void TField::AssignmentError(const char* value) const {
+  throw EDatabaseError("Field '" + DisplayLabel() + "' cannot take " + value + " value");
+}
+
 int32_t TField::AsInteger() const { ConversionError("integer"); }
-void TField::SetAsInteger(int32_t) {
-  throw EDatabaseError("Field '" + DisplayLabel() + "' cannot take an integer value");
-}
+void TField::SetAsInteger(int32_t) { AssignmentError("an integer"); }
 double TField::AsFloat() const { ConversionError("floating-point"); }
-void TField::SetAsFloat(double) {
-  throw EDatabaseError("Field '" + DisplayLabel() + "' cannot take a floating-point value");
-}
+void TField::SetAsFloat(double) { AssignmentError("a floating-point"); }
 bool TField::AsBoolean() const { ConversionError("boolean"); }
-void TField::SetAsBoolean(bool) {
-  throw EDatabaseError("Field '" + DisplayLabel() + "' cannot take a boolean value");
-}
+void TField::SetAsBoolean(bool) { AssignmentError("a boolean"); }
 DateTime TField::AsDateTime() const { ConversionError("date"); }
-void TField::SetAsDateTime(DateTime) {
-  throw EDatabaseError("Field '" + DisplayLabel() + "' cannot take a date value");
-}
+void TField::SetAsDateTime(DateTime) { AssignmentError("a date"); }
 
 void TField::SetAsVariant(const Variant& value) {
   if (value.IsNull()) {

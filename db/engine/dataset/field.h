@@ -78,6 +78,8 @@ class TField {
 
  protected:
   [[noreturn]] void ConversionError(const char* to) const;
+  // "Field 'X' cannot take " + value + " value": a type this field does not store.
+  [[noreturn]] void AssignmentError(const char* value) const;
 
  private:
   friend class TDataSet;
