@@ -34,37 +34,119 @@ int EntryBytes(uint32_t max_recno, int bits) {
   return 8;
 }
 
-// Lays out the pages of one B+tree over sorted entries (key, then record number big-endian).
+// The pages of the file, written in order of their offsets through a buffer of a quarter
+// MiB, so that no image of the whole file is held in memory. Bytes already written can
+// still be changed (a sibling link, a tag header once its tree is done). Without a file
+// everything stays in the buffer.
+class PageWriter {
+ public:
+  PageWriter(File* file, uint32_t start) : file_(file), base_(start) {}
+
+  uint32_t End() const { return uint32_t(base_ + buffer_.size()); }
+  const std::vector<uint8_t>& Buffered() const { return buffer_; }
+
+  // Zero bytes at the end; returns their offset.
+  uint32_t Reserve(size_t n) {
+    if (file_ && buffer_.size() >= kFlushBytes) Flush();
+    const uint32_t offset = End();
+    buffer_.resize(buffer_.size() + n, 0);
+    return offset;
+  }
+  void Patch(uint32_t offset, const void* data, size_t n) {
+    if (offset >= base_) {
+      std::memcpy(buffer_.data() + (offset - base_), data, n);
+    } else if (!file_->WriteAt(offset, data, n)) {
+      failed_ = true;
+    }
+  }
+  // Writes what is buffered; false when any write failed.
+  bool Flush() {
+    if (file_ && !buffer_.empty()) {
+      if (!file_->WriteAt(base_, buffer_.data(), buffer_.size())) failed_ = true;
+      base_ += uint32_t(buffer_.size());
+      buffer_.clear();
+    }
+    return !failed_;
+  }
+
+ private:
+  static constexpr size_t kFlushBytes = 256 << 10;
+  File* file_;
+  uint64_t base_;
+  std::vector<uint8_t> buffer_;
+  bool failed_ = false;
+};
+
+// Lays out the pages of one B+tree over entries (key, then record number big-endian) that
+// arrive in order: packed leaves as they fill, then the interior levels above them.
 class TreeWriter {
  public:
-  TreeWriter(std::vector<uint8_t>& file, size_t key_len, uint8_t pad)
-      : file_(file), key_len_(key_len), pad_(pad), bits_(BitsFor(key_len)) {}
+  TreeWriter(PageWriter& out, size_t key_len, uint8_t pad)
+      : out_(out), key_len_(key_len), pad_(pad), bits_(BitsFor(key_len)), previous_(key_len + 4) {}
 
-  // Appends the tree's pages to the file image and returns the root's offset.
-  uint32_t Write(const std::vector<const uint8_t*>& entries) {
-    std::vector<Child> level = WriteLeaves(entries);
-    while (level.size() > 1) level = WriteInterior(level);
-    const uint32_t root = level.front().offset;
-    PutLe16(&file_[root], GetLe16(&file_[root]) | 1);  // mark the root
+  void Add(const uint8_t* entry) {
+    const uint32_t recno = KeyList::RecNo(entry, key_len_);
+    const int trail = Trail(entry);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      int dup = 0;
+      if (has_previous_) {
+        const int limit = int(key_len_) - std::max(trail, previous_trail_);
+        dup = Shared(entry, previous_.data(), limit);
+      }
+      const size_t fresh = key_len_ - dup - trail;
+      const uint32_t new_max = std::max(max_recno_, recno);
+      const size_t b = size_t(EntryBytes(new_max, bits_));
+      if (24 + (items_.size() + 1) * b + key_bytes_ + fresh <= kPage) {
+        // Key bytes fill the page from its end; the packed numbers are laid out last,
+        // when the width they need is known.
+        std::memcpy(leaf_ + kPage - key_bytes_ - fresh, entry + dup, fresh);
+        items_.push_back(Packed{recno, dup, trail});
+        key_bytes_ += fresh;
+        max_recno_ = new_max;
+        break;
+      }
+      // Full: close this leaf and start the next one with this entry.
+      EmitLeaf();
+    }
+    std::memcpy(previous_.data(), entry, key_len_ + 4);
+    has_previous_ = true;
+    previous_trail_ = trail;
+  }
+
+  // Writes the last leaf and the levels above; returns the root's offset.
+  uint32_t Finish() {
+    if (!items_.empty() || leaves_.offsets.empty()) EmitLeaf();
+    Level level = std::move(leaves_);
+    while (level.offsets.size() > 1) level = WriteInterior(level);
+    const uint32_t root = level.offsets.front();
+    uint8_t attr[2];
+    PutLe16(attr, level.leaf ? 3 : 1);  // the root mark
+    out_.Patch(root, attr, 2);
     return root;
   }
 
  private:
-  struct Child {
-    uint32_t offset;
-    const uint8_t* last;  // the largest entry below
+  // The pages of one level: their offsets and the largest entry below each.
+  struct Level {
+    bool leaf = true;
+    std::vector<uint32_t> offsets;
+    std::vector<uint8_t> lasts;  // key_len + 4 bytes per page
+    void Add(uint32_t offset, const uint8_t* last, size_t size, uint8_t pad) {
+      offsets.push_back(offset);
+      const size_t at = lasts.size();
+      lasts.resize(at + size);
+      if (last) {
+        std::memcpy(&lasts[at], last, size);
+      } else {
+        std::memset(&lasts[at], pad, size - 4);  // an empty leaf: blank key, record 0
+        std::memset(&lasts[at + size - 4], 0, 4);
+      }
+    }
   };
   struct Packed {
     uint32_t recno;
     int dup, trail;
-    const uint8_t* key;
   };
-
-  uint32_t NewPage() {
-    const uint32_t offset = uint32_t(file_.size());
-    file_.resize(file_.size() + kPage, 0);
-    return offset;
-  }
 
   // Trailing pad bytes of a key; keys are long and mostly padding, so eight at a time.
   int Trail(const uint8_t* key) const {
@@ -94,31 +176,34 @@ class TreeWriter {
     return n;
   }
 
-  void Link(const std::vector<Child>& level) {
-    for (size_t i = 0; i < level.size(); ++i) {
-      uint8_t* page = &file_[level[i].offset];
-      PutLe32(page + 4, i == 0 ? kNone : level[i - 1].offset);
-      PutLe32(page + 8, i + 1 == level.size() ? kNone : level[i + 1].offset);
+  // Writes a page of a level, linked to the page before it; its right link is filled in
+  // when the next page of the level comes.
+  uint32_t WritePage(uint8_t* page, std::vector<uint32_t>& level) {
+    const uint32_t offset = out_.Reserve(kPage);
+    PutLe32(page + 4, level.empty() ? kNone : level.back());
+    PutLe32(page + 8, kNone);
+    if (!level.empty()) {
+      uint8_t right[4];
+      PutLe32(right, offset);
+      out_.Patch(level.back() + 8, right, 4);
     }
+    out_.Patch(offset, page, kPage);
+    return offset;
   }
 
-  void EmitLeaf(const std::vector<Packed>& items, uint32_t max_recno, std::vector<Child>& out, const uint8_t* last) {
-    const uint32_t offset = NewPage();
-    uint8_t* page = &file_[offset];
-    const int b = EntryBytes(max_recno, bits_);
+  void EmitLeaf() {
+    uint8_t* page = leaf_;
+    const int b = EntryBytes(max_recno_, bits_);
     const int rn = 8 * b - 2 * bits_;
-    size_t data_end = kPage;
-    for (size_t i = 0; i < items.size(); ++i) {
-      const Packed& it = items[i];
+    for (size_t i = 0; i < items_.size(); ++i) {
+      const Packed& it = items_[i];
       const uint64_t v = uint64_t(it.recno) | (uint64_t(it.dup) << rn) | (uint64_t(it.trail) << (rn + bits_));
       for (int k = 0; k < b; ++k) page[24 + i * b + k] = uint8_t(v >> (8 * k));
-      const size_t fresh = key_len_ - it.dup - it.trail;
-      data_end -= fresh;
-      std::memcpy(page + data_end, it.key + it.dup, fresh);
     }
+    const size_t data_end = kPage - key_bytes_;
     PutLe16(page + 0, 2);
-    PutLe16(page + 2, uint32_t(items.size()));
-    PutLe16(page + 12, uint32_t(data_end - 24 - items.size() * b));
+    PutLe16(page + 2, uint32_t(items_.size()));
+    PutLe16(page + 12, uint32_t(data_end - 24 - items_.size() * b));
     PutLe32(page + 14, rn >= 32 ? 0xFFFFFFFFu : uint32_t((uint64_t(1) << rn) - 1));
     page[18] = uint8_t((1 << bits_) - 1);
     page[19] = uint8_t((1 << bits_) - 1);
@@ -126,81 +211,53 @@ class TreeWriter {
     page[21] = uint8_t(bits_);
     page[22] = uint8_t(bits_);
     page[23] = uint8_t(b);
-    out.push_back(Child{offset, last});
+    const uint32_t offset = WritePage(page, leaves_.offsets);
+    leaves_.Add(offset, has_previous_ ? previous_.data() : nullptr, key_len_ + 4, pad_);
+    std::memset(leaf_, 0, kPage);
+    items_.clear();
+    key_bytes_ = 0;
+    max_recno_ = 0;
+    has_previous_ = false;
   }
 
-  std::vector<Child> WriteLeaves(const std::vector<const uint8_t*>& entries) {
-    std::vector<Child> leaves;
-    std::vector<Packed> items;
-    size_t key_bytes = 0;
-    uint32_t max_recno = 0;
-    const uint8_t* previous = nullptr;
-    int previous_trail = 0;
-    const uint8_t* last = nullptr;
-    for (const uint8_t* entry : entries) {
-      const uint32_t recno = KeyList::RecNo(entry, key_len_);
-      const int trail = Trail(entry);
-      for (int attempt = 0; attempt < 2; ++attempt) {
-        int dup = 0;
-        if (previous) {
-          const int limit = int(key_len_) - std::max(trail, previous_trail);
-          dup = Shared(entry, previous, limit);
-        }
-        const size_t fresh = key_len_ - dup - trail;
-        const uint32_t new_max = std::max(max_recno, recno);
-        const size_t b = size_t(EntryBytes(new_max, bits_));
-        if (24 + (items.size() + 1) * b + key_bytes + fresh <= kPage) {
-          items.push_back(Packed{recno, dup, trail, entry});
-          key_bytes += fresh;
-          max_recno = new_max;
-          break;
-        }
-        // Full: close this leaf and start the next one with this entry.
-        EmitLeaf(items, max_recno, leaves, last);
-        items.clear();
-        key_bytes = 0;
-        max_recno = 0;
-        previous = nullptr;
-      }
-      previous = entry;
-      previous_trail = trail;
-      last = entry;
-    }
-    if (!items.empty() || leaves.empty()) EmitLeaf(items, max_recno, leaves, last);
-    Link(leaves);
-    if (leaves.size() == 1) PutLe16(&file_[leaves[0].offset], 2);
-    return leaves;
-  }
-
-  std::vector<Child> WriteInterior(const std::vector<Child>& children) {
-    const size_t per_node = (kPage - 12) / (key_len_ + 8);
-    std::vector<Child> level;
-    for (size_t start = 0; start < children.size(); start += per_node) {
-      const size_t n = std::min(per_node, children.size() - start);
-      const uint32_t offset = NewPage();
-      uint8_t* page = &file_[offset];
+  Level WriteInterior(const Level& children) {
+    const size_t size = key_len_ + 8;
+    const size_t per_node = (kPage - 12) / size;
+    Level level;
+    level.leaf = false;
+    const size_t count = children.offsets.size();
+    for (size_t start = 0; start < count; start += per_node) {
+      const size_t n = std::min(per_node, count - start);
+      uint8_t page[kPage] = {};
       PutLe16(page, 0);
       PutLe16(page + 2, uint32_t(n));
       for (size_t i = 0; i < n; ++i) {
-        const Child& c = children[start + i];
-        uint8_t* e = page + 12 + i * (key_len_ + 8);
-        if (c.last) {
-          std::memcpy(e, c.last, key_len_ + 4);  // key, then record number big-endian
-        } else {
-          std::memset(e, pad_, key_len_);
-        }
-        PutBe32(e + key_len_ + 4, c.offset);
+        uint8_t* e = page + 12 + i * size;
+        std::memcpy(e, &children.lasts[(start + i) * (key_len_ + 4)], key_len_ + 4);  // key, record number BE
+        PutBe32(e + key_len_ + 4, children.offsets[start + i]);
       }
-      level.push_back(Child{offset, children[start + n - 1].last});
+      const uint32_t offset = WritePage(page, level.offsets);
+      level.offsets.push_back(offset);
+      const size_t at = level.lasts.size();
+      level.lasts.resize(at + key_len_ + 4);
+      std::memcpy(&level.lasts[at], &children.lasts[(start + n - 1) * (key_len_ + 4)], key_len_ + 4);
     }
-    Link(level);
     return level;
   }
 
-  std::vector<uint8_t>& file_;
+  PageWriter& out_;
   size_t key_len_;
   uint8_t pad_;
   int bits_;
+  Level leaves_;
+  // The leaf being filled.
+  uint8_t leaf_[kPage] = {};
+  std::vector<Packed> items_;
+  size_t key_bytes_ = 0;
+  uint32_t max_recno_ = 0;
+  std::vector<uint8_t> previous_;  // the entry added last
+  bool has_previous_ = false;
+  int previous_trail_ = 0;
 };
 
 // A tag header: 1024 bytes with the expressions in the pool at 512.
@@ -223,45 +280,51 @@ void WriteTagHeader(uint8_t* h, uint32_t root, size_t key_len, uint8_t options, 
 }  // namespace
 
 int CompoundIndex::Write() {
-  std::vector<uint8_t> file(3 * kPage, 0);  // directory header and its root leaf
+  PageWriter out(&file_, 0);
+  out.Reserve(3 * kPage);  // directory header and its root leaf, filled in last
   std::vector<std::pair<std::string, uint32_t>> directory;
   for (auto& tag : tags_) {
     const TagDefinition& definition = tag->Definition();
     std::string filter = definition.filter;
     if (filter.find_first_not_of(' ') == std::string::npos) filter.clear();
     if (definition.expression.size() + filter.size() + 2 > kPage) return e4parm;
-    const uint32_t header = uint32_t(file.size());
-    file.resize(file.size() + 2 * kPage, 0);
-    std::vector<const uint8_t*> entries;
-    entries.reserve(tag->Keys().Count());
-    const KeyList& keys = tag->Keys();
-    for (KeyList::Pos p = keys.Begin(); !keys.IsEnd(p); p = keys.Next(p)) entries.push_back(keys.At(p));
-    TreeWriter writer(file, tag->KeyLen(), tag->PadByte());
-    const uint32_t root = writer.Write(entries);
+    const uint32_t header = out.Reserve(2 * kPage);
+    TreeWriter writer(out, tag->KeyLen(), tag->PadByte());
+    if (const int rc = tag->ForEachEntry([&](const uint8_t* entry) {
+          writer.Add(entry);
+          return 0;
+        });
+        rc != 0) {
+      return rc;
+    }
+    const uint32_t root = writer.Finish();
     uint8_t options = 0x60;
     if (definition.unique) options |= 0x01;
     if (!filter.empty()) options |= 0x08;
-    WriteTagHeader(&file[header], root, tag->KeyLen(), options, definition.descending, definition.expression, filter);
+    uint8_t h[2 * kPage] = {};
+    WriteTagHeader(h, root, tag->KeyLen(), options, definition.descending, definition.expression, filter);
+    out.Patch(header, h, sizeof h);
     directory.emplace_back(definition.name, header);
   }
   // The tag directory: names padded to 10, sorted, pointing at the tag headers.
   std::sort(directory.begin(), directory.end());
-  std::vector<uint8_t> dir_keys(directory.size() * 14);
-  std::vector<const uint8_t*> dir_entries;
-  for (size_t i = 0; i < directory.size(); ++i) {
-    uint8_t* e = dir_keys.data() + i * 14;
+  PageWriter dir_out(nullptr, 0);
+  TreeWriter dir_writer(dir_out, 10, ' ');
+  for (const auto& [name, header] : directory) {
+    uint8_t e[14];
     std::memset(e, ' ', 10);
-    std::memcpy(e, directory[i].first.data(), std::min<size_t>(10, directory[i].first.size()));
-    KeyList::PutRecNo(e, 10, directory[i].second);
-    dir_entries.push_back(e);
+    std::memcpy(e, name.data(), std::min<size_t>(10, name.size()));
+    KeyList::PutRecNo(e, 10, header);
+    dir_writer.Add(e);
   }
-  std::vector<uint8_t> dir_tree;
-  TreeWriter dir_writer(dir_tree, 10, ' ');
-  dir_writer.Write(dir_entries);
-  if (dir_tree.size() != kPage) return e4parm;  // more tags than one directory page holds
-  std::memcpy(&file[2 * kPage], dir_tree.data(), kPage);
-  WriteTagHeader(&file[0], 2 * kPage, 10, 0xE0, false, "", "");
-  if (!file_.WriteAt(0, file.data(), file.size()) || !file_.Truncate(file.size())) return e4write;
+  dir_writer.Finish();
+  if (dir_out.Buffered().size() != kPage) return e4parm;  // more tags than one directory page holds
+  out.Patch(2 * kPage, dir_out.Buffered().data(), kPage);
+  uint8_t h[2 * kPage] = {};
+  WriteTagHeader(h, 2 * kPage, 10, 0xE0, false, "", "");
+  out.Patch(0, h, sizeof h);
+  const uint32_t end = out.End();
+  if (!out.Flush() || !file_.Truncate(end)) return e4write;
   dirty_ = false;
   return 0;
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cstdio>
 #include <numeric>
+#include <random>
 
 #include "db/engine/xbase/dbf_table.h"
 #include "db/engine/xbase/xbase.h"
@@ -40,7 +42,36 @@ double DecodeDouble(const uint8_t* in) {
 // ---- one tag ---------------------------------------------------------------------------
 
 Tag::Tag(TagDefinition definition, std::unique_ptr<Expression> key, std::unique_ptr<Expression> filter, size_t key_len)
-    : definition_(std::move(definition)), key_(std::move(key)), filter_(std::move(filter)), keys_(key_len) {}
+    : definition_(std::move(definition)),
+      key_(std::move(key)),
+      filter_(std::move(filter)),
+      keys_(key_len),
+      appended_(key_len + 4) {}
+
+void Tag::Settle() const {
+  if (!appended_.Empty()) {
+    // A failed read keeps the runs; entries already moved are not added twice.
+    if (appended_.Merge([&](const uint8_t* entry) {
+          keys_.Add(entry);
+          return 0;
+        }) == 0) {
+      appended_.Clear();
+    }
+  }
+  keys_.Settle();
+}
+
+int Tag::ForEachEntry(const std::function<int(const uint8_t*)>& visit) const {
+  if (!appended_.Empty() && keys_.Count() == 0 && keys_.Settled()) {
+    const int rc = appended_.Merge(visit);
+    return rc == -1 ? e4read : rc;
+  }
+  const KeyList& keys = Keys();
+  for (KeyList::Pos p = keys.Begin(); !keys.IsEnd(p); p = keys.Next(p)) {
+    if (const int rc = visit(keys.At(p)); rc != 0) return rc;
+  }
+  return 0;
+}
 
 std::unique_ptr<Tag> Tag::Make(const TagDefinition& definition, const std::vector<FieldDef>& fields, std::string* error) {
   if (definition.name.empty() || definition.name.size() > 10) {
@@ -118,16 +149,16 @@ bool Tag::Update(const char* old_record, const char* new_record, uint32_t recno)
   if (old_in && new_in && std::memcmp(old_entry, new_entry, size) == 0) return false;
   if (!old_in && !new_in) return false;
   if (old_in) {
-    keys_.Settle();  // the old entry may still wait among the deferred ones
+    Settle();  // the old entry may still wait among the appended ones
     keys_.Erase(old_entry);
   }
   if (new_in) {
     if (!old_record && !definition_.unique) {
-      keys_.Add(new_entry);  // appends: placed in bulk later
+      appended_.Add(new_entry);  // appends: placed in bulk later
       return true;
     }
     if (definition_.unique) {
-      keys_.Settle();
+      Settle();
       // One entry per key: the first record keeps it.
       const KeyList::Pos p = keys_.LowerBound(new_entry, keys_.KeyLen());
       if (!keys_.IsEnd(p) && std::memcmp(keys_.At(p), new_entry, keys_.KeyLen()) == 0) return true;
@@ -153,6 +184,17 @@ Tag* CompoundIndex::Find(std::string_view name) {
 void CompoundIndex::OnChange(const char* old_record, const char* new_record, uint32_t recno) {
   for (auto& tag : tags_) {
     if (tag->Update(old_record, new_record, recno)) dirty_ = true;
+  }
+}
+
+void CompoundIndex::LimitKeyMemory(size_t bytes) {
+  if (tags_.empty()) return;
+  // A name of its own for every open index, so that two processes on one table do not meet.
+  std::random_device random;
+  char token[16];
+  std::snprintf(token, sizeof token, "%08x", unsigned(random()));
+  for (size_t t = 0; t < tags_.size(); ++t) {
+    tags_[t]->SpillTo(path_ + "-" + token + "-" + std::to_string(t) + ".tmp", bytes / tags_.size());
   }
 }
 

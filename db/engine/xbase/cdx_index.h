@@ -4,6 +4,7 @@
 // whole on open and written whole, compactly, on Flush when something changed.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "common/file.h"
 #include "db/engine/xbase/expression.h"
 #include "db/engine/xbase/key_list.h"
+#include "db/engine/xbase/key_runs.h"
 
 namespace ks::xbase {
 
@@ -39,13 +41,20 @@ class Tag {
   uint8_t PadByte() const { return key_->Type() == 'C' ? ' ' : 0; }
   // The keys, with every deferred append merged in.
   KeyList& Keys() {
-    keys_.Settle();
+    Settle();
     return keys_;
   }
   const KeyList& Keys() const {
-    keys_.Settle();
+    Settle();
     return keys_;
   }
+  // Appended records' entries wait apart from Keys() until they are read; beyond
+  // buffer_bytes they go to sorted runs in a temporary file at path.
+  void SpillTo(std::string path, size_t buffer_bytes) { appended_.SetSpill(std::move(path), buffer_bytes); }
+  // Calls visit for every entry in order without gathering the appended ones in memory;
+  // stops at visit's first non-zero result and returns it, e4read when a run cannot be
+  // read back.
+  int ForEachEntry(const std::function<int(const uint8_t*)>& visit) const;
 
   // The entry (key, record number) of a record image; false when the FOR filter leaves
   // the record out.
@@ -62,10 +71,14 @@ class Tag {
 
  private:
   Tag(TagDefinition definition, std::unique_ptr<Expression> key, std::unique_ptr<Expression> filter, size_t key_len);
+  // Moves the appended entries into keys_.
+  void Settle() const;
+
   TagDefinition definition_;
   std::unique_ptr<Expression> key_;
   std::unique_ptr<Expression> filter_;
   mutable KeyList keys_;
+  mutable KeyRuns appended_;
 };
 
 // 8-byte order-preserving form of a number (and of a date's Julian day number).
@@ -84,6 +97,10 @@ class CompoundIndex {
   const std::string& Path() const { return path_; }
   std::vector<std::unique_ptr<Tag>>& Tags() { return tags_; }
   Tag* Find(std::string_view name);
+
+  // Appended keys beyond about bytes of memory (shared by the tags) go to sorted runs in
+  // temporary files beside the index until it is written.
+  void LimitKeyMemory(size_t bytes);
 
   void OnChange(const char* old_record, const char* new_record, uint32_t recno);
   // Writes the file when a key changed since the last write.

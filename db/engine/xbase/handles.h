@@ -17,6 +17,7 @@ struct Code4 {
   int error = 0;
   int safety = 1;
   int err_off = 0;
+  long index_memory = 64L << 20;  // appended index keys held in memory per index
   std::vector<Data4*> cursors;  // every open cursor of this engine, in order of opening
 };
 

@@ -30,6 +30,8 @@ inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t n) {
 
 KeyList::KeyList(size_t key_len) : key_len_(key_len) {}
 
+int KeyList::Compare(const uint8_t* a, const uint8_t* b, size_t n) { return CompareBytes(a, b, n); }
+
 uint32_t KeyList::RecNo(const uint8_t* entry, size_t key_len) {
   return GetBe32(entry + key_len);
 }
@@ -189,13 +191,13 @@ void KeyList::Settle() {
   if (in_order) {
     std::iota(order.begin(), order.end(), 0u);
   } else {
-    SortedOrder(base, waiting, order);
+    SortedOrder(base, waiting, size, order);
   }
   MergeSorted(base, waiting, order);
 }
 
-void KeyList::SortedOrder(const uint8_t* base, size_t waiting, std::vector<uint32_t>& order) const {
-  const size_t size = EntrySize();
+void KeyList::SortedOrder(const uint8_t* base, size_t waiting, size_t size, std::vector<uint32_t>& order) {
+  order.resize(waiting);
   // Sort small items: the sixteen bytes after the prefix every newcomer shares (blanks of
   // right-aligned numbers, mostly) as two numbers, and the entry's index for ties.
   size_t common = size;

@@ -52,6 +52,10 @@ class KeyList {
 
   static uint32_t RecNo(const uint8_t* entry, size_t key_len);
   static void PutRecNo(uint8_t* entry, size_t key_len, uint32_t recno);
+  // memcmp over n bytes, eight at a time.
+  static int Compare(const uint8_t* a, const uint8_t* b, size_t n);
+  // The order of count unsorted entries of entry_size bytes at base, each touched once.
+  static void SortedOrder(const uint8_t* base, size_t count, size_t entry_size, std::vector<uint32_t>& order);
 
  private:
   struct Block {
@@ -65,9 +69,7 @@ class KeyList {
   size_t SlotIn(const Block& block, const uint8_t* probe, size_t probe_len) const;
   const uint8_t* Entry(const Block& b, size_t slot) const { return b.data.data() + slot * EntrySize(); }
 
-  // Settle's steps: the order of the waiting entries at base, and their merge with the
-  // blocks in that order.
-  void SortedOrder(const uint8_t* base, size_t waiting, std::vector<uint32_t>& order) const;
+  // Settle's last step: the merge of the waiting entries at base, in that order, with the blocks.
   void MergeSorted(const uint8_t* base, size_t waiting, const std::vector<uint32_t>& order);
 
   // Adds entry at the end of block (its count included).

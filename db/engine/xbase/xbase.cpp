@@ -123,6 +123,13 @@ int code4safety(Code4* engine, int value) {
   return old;
 }
 
+long code4indexMemory(Code4* engine, long bytes) {
+  if (!engine) return e4parm;
+  const long old = engine->index_memory;
+  if (bytes > 0) engine->index_memory = bytes;
+  return old;
+}
+
 // ---- files -----------------------------------------------------------------------------
 
 Data4* code4data(Code4* engine, const char* name) {
@@ -218,6 +225,7 @@ Index4* i4open(Data4* data, const char* name) {
     Fail(data->engine, rc);
     return nullptr;
   }
+  index->LimitKeyMemory(size_t(data->engine->index_memory));
   table.SetIndex(std::move(index));
   if (const int rc = table.SetIndexFlag(true); rc != 0) Fail(data->engine, rc);
   return IndexHandle(table.Index());
@@ -261,6 +269,7 @@ Index4* i4create(Data4* data, const char* name, const Tag4Info* tags) {
     Fail(data->engine, rc);
     return nullptr;
   }
+  index->LimitKeyMemory(size_t(data->engine->index_memory));
   table.SetIndex(std::move(index));
   if (const int rc = table.SetIndexFlag(true); rc != 0) {
     Fail(data->engine, rc);
