@@ -61,6 +61,20 @@ void Tag::Settle() const {
   keys_.Settle();
 }
 
+bool Tag::EndRecNo(bool first, uint32_t* recno) const {
+  keys_.Settle();
+  const bool smallest = first != definition_.descending;
+  const uint8_t* best = nullptr;
+  if (keys_.Count() != 0) best = keys_.At(smallest ? keys_.Begin() : keys_.Last());
+  if (const uint8_t* other = smallest ? appended_.Smallest() : appended_.Largest()) {
+    const int order = best ? KeyList::Compare(other, best, keys_.EntrySize()) : -1;
+    if (!best || (smallest ? order < 0 : order > 0)) best = other;
+  }
+  if (!best) return false;
+  *recno = KeyList::RecNo(best, keys_.KeyLen());
+  return true;
+}
+
 int Tag::ForEachEntry(const std::function<int(const uint8_t*)>& visit) const {
   if (!appended_.Empty() && keys_.Count() == 0 && keys_.Settled()) {
     const int rc = appended_.Merge(visit);

@@ -48,6 +48,10 @@ class Tag {
     Settle();
     return keys_;
   }
+  // The record number of the first or the last entry in the tag's own order (backwards
+  // for a descending tag), found without gathering the appended entries; false when the
+  // tag has none. Appending through a dataset asks for the last record every time.
+  bool EndRecNo(bool first, uint32_t* recno) const;
   // Appended records' entries wait apart from Keys() until they are read; beyond
   // buffer_bytes they go to sorted runs in a temporary file at path.
   void SpillTo(std::string path, size_t buffer_bytes) { appended_.SetSpill(std::move(path), buffer_bytes); }

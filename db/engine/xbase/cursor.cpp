@@ -119,8 +119,8 @@ namespace {
 // Stands on the first or the last record of the current order; r4eof on an empty view.
 int GoToEnd(Data4* d, bool first) {
   if (d->tag) {
-    const KeyList::Pos p = first ? WalkFirst(*d->tag) : WalkLast(*d->tag);
-    if (!d->tag->Keys().IsEnd(p)) return LoadEntry(d, p);
+    uint32_t recno = 0;
+    if (d->tag->EndRecNo(first, &recno)) return Load(d, recno);
   } else if (d->table->RecordCount() != 0) {
     return Load(d, first ? 1 : d->table->RecordCount());
   }

@@ -81,6 +81,14 @@ void KeyRuns::SetSpill(std::string path, size_t buffer_bytes) {
 void KeyRuns::Add(const uint8_t* entry) {
   if (buffer_.empty() && buffer_limit_ != 0) buffer_.reserve(buffer_limit_ * entry_size_);
   buffer_.insert(buffer_.end(), entry, entry + entry_size_);
+  if (count_ == 0) {
+    smallest_.assign(entry, entry + entry_size_);
+    largest_ = smallest_;
+  } else if (KeyList::Compare(entry, largest_.data(), entry_size_) > 0) {
+    std::memcpy(largest_.data(), entry, entry_size_);
+  } else if (KeyList::Compare(entry, smallest_.data(), entry_size_) < 0) {
+    std::memcpy(smallest_.data(), entry, entry_size_);
+  }
   ++count_;
   if (buffer_limit_ != 0 && buffer_.size() >= buffer_limit_ * entry_size_) Spill();
 }

@@ -32,6 +32,9 @@ class KeyRuns {
   bool Empty() const { return count_ == 0; }
 
   void Add(const uint8_t* entry);
+  // The smallest and the largest entry; null when empty.
+  const uint8_t* Smallest() const { return count_ ? smallest_.data() : nullptr; }
+  const uint8_t* Largest() const { return count_ ? largest_.data() : nullptr; }
   // Calls visit for every entry in order; stops at the first non-zero result of visit and
   // returns it. A run that cannot be read back gives -1.
   int Merge(const std::function<int(const uint8_t*)>& visit);
@@ -61,6 +64,7 @@ class KeyRuns {
   File file_;
   uint64_t file_end_ = 0;
   std::vector<uint8_t> buffer_;  // unsorted newcomers
+  std::vector<uint8_t> smallest_, largest_;
   std::vector<Run> runs_;
 };
 
