@@ -13,10 +13,10 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "app/identifier_set.h"
 #include "app/record_example.h"
 #include "app/verification_result.h"
 
@@ -78,7 +78,7 @@ struct StageCounts {
   int64_t written = 0;
   std::vector<std::pair<std::string, int64_t>> skipped;  // reason (UTF-8) and count
   IdentifierList duplicates;                             // identifiers posted more than once
-  std::unordered_set<int32_t> seen;                      // identifiers posted so far (not reported)
+  IdentifierSet seen;                                    // identifiers posted so far (not reported)
 
   int64_t SkippedTotal() const;
   void Skip(const std::string& reason);

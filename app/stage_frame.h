@@ -50,7 +50,7 @@ class StageFrame {
     NoteIdentifier(uid);
   }
   void NoteIdentifier(int32_t uid) {
-    if (!counts_.seen.insert(uid).second) NoteDuplicate(uid);
+    if (!counts_.seen.Insert(uid)) NoteDuplicate(uid);
   }
 
   // The current record is not copied, for this reason (UTF-8).
