@@ -348,25 +348,26 @@ bool ParadoxTable::Find(int field, int64_t key) {
   auto it = indexes_.find(field);
   if (it == indexes_.end()) {
     if (!IsParadoxIntegerType(f.type)) FailCp1251(W("поиск по полю ") + f.name + W(" не поддерживается"));
-    std::unordered_map<int64_t, uint32_t> index;
-    index.reserve(record_count_);
+    // Integer fields hold at most four bytes.
+    std::vector<std::pair<int32_t, uint32_t>> pairs;
+    pairs.reserve(record_count_);
     uint32_t ordinal = 0;
     for (size_t c = 0; c < chain_.size(); ++c) {
       const uint8_t* block = Block(chain_[c].block);
       for (uint32_t slot = 0; slot < chain_[c].records; ++slot, ++ordinal) {
         const uint8_t* value = block + kBlockHeaderSize + static_cast<size_t>(slot) * header_.record_size + f.offset;
         if (IsParadoxNull(f.type, value, f.size)) continue;
-        index.emplace(DecodeParadoxInteger(value, f.size), ordinal);  // the first one wins
+        pairs.emplace_back(static_cast<int32_t>(DecodeParadoxInteger(value, f.size)), ordinal);
       }
     }
-    it = indexes_.emplace(field, std::move(index)).first;
+    it = indexes_.emplace(field, OrdinalIndex(std::move(pairs))).first;
   }
-  const auto found = it->second.find(key);
-  if (found == it->second.end()) {
+  const std::optional<uint32_t> found = it->second.Find(key);
+  if (!found) {
     Position(chain_.size(), 0);
     return false;
   }
-  PositionOrdinal(found->second);
+  PositionOrdinal(*found);
   return true;
 }
 

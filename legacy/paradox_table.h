@@ -14,6 +14,7 @@
 #include "common/date_time.h"
 #include "common/file.h"
 #include "legacy/paradox_blob_file.h"
+#include "legacy/ordinal_index.h"
 #include "legacy/paradox_code_page.h"
 #include "legacy/paradox_header.h"
 
@@ -114,7 +115,7 @@ class ParadoxTable {
   uint32_t slot_ = 0;
   const uint8_t* record_ = nullptr;
 
-  std::unordered_map<int, std::unordered_map<int64_t, uint32_t>> indexes_;
+  std::unordered_map<int, OrdinalIndex> indexes_;
 
   ParadoxCodePage code_page_;
   mutable std::vector<int64_t> text_losses_;
