@@ -7,12 +7,16 @@
 #   cmake --build build -j2 --target ksconvert-cli make-legacy-db conversion_floor
 #   bash bench/conversion_bench.sh [CACHE_DIR=/tmp/ks-conversion-bench] [BUILD_DIR=build]
 #
-# Environment: SCALES ("1 2 4"), RUNS (conversions per scale, the fastest is reported; 1),
+# Environment: SCALES ("1 2 4 8"), RUNS (conversions per scale, the fastest is reported; 1),
 # FLOOR_RUNS (3, the fastest is reported), KEEP=1 keeps the converted databases, CLI_ARGS
-# more options for ksconvert-cli (CLI_ARGS=--no-verify leaves out the read-back check).
-# The archives are generated once and cached (46 s and 400 MB at 1x; 4x takes 1.6 GB).
+# more options for ksconvert-cli (CLI_ARGS=--no-verify leaves out the read-back check),
+# REF_CLI=path/to/ksconvert-cli converts every archive with that converter as well (without
+# CLI_ARGS), in turn with this one, and adds its rows (marked "ref") to the table.
+# The archives are generated once and cached (46 s and 400 MB at 1x; 4x takes 1.6 GB, 8x
+# 3.2 GB).
 # The machine is shared: besides wall time the table shows the processor time of the
-# conversion (user + system) against the floor's, which says more on a loaded machine.
+# conversion (user + system), per record in microseconds, and against the floor's,
+# which says more on a loaded machine than the wall time.
 #
 # Figures of 8 December 2026 (2 shared cores, other builds running; RelWithDebInfo),
 # after the speed-ups of that day:
@@ -21,8 +25,8 @@
 #   2x     2516046   805.2    7.06   6.87     356380       399      1148     0.36    19.7
 #   4x     5032046  1587.1   19.97  18.88     251980       753      2296     0.25    80.2
 # The floor swings between 0.2 s and several seconds from run to run (the fastest of
-# three is shown), and the conversion's time by 15% or more. Peak memory is almost all
-# index: the key lists of the tags and the index file image built when a table closes.
+# three is shown), and the conversion's time by 15% or more. Peak memory was almost all
+# index: the key lists of the tags and the index file image built when a table closed.
 #
 # Since then the run flushes every table and memo file it wrote, and the directory, to the
 # disk before its success line, and ksconvert-cli reads the new database back afterwards.
@@ -38,7 +42,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cache=${1:-/tmp/ks-conversion-bench}
 build=${2:-$here/build}
-scales=${SCALES:-1 2 4}
+scales=${SCALES:-1 2 4 8}
+ref_cli=${REF_CLI:-}
 runs=${RUNS:-1}
 floor_runs=${FLOOR_RUNS:-3}
 read -r -a cli_args <<< "${CLI_ARGS:-}"
@@ -66,27 +71,41 @@ for scale in $scales; do
   fi
   cat "$legacy"/* > /dev/null  # into the page cache, as the floor reads it
 
-  out=$cache/out-${scale}x
-  best_wall="" best_cpu="" peak_kb=0
-  for ((run = 0; run < runs; ++run)); do
-    rm -rf "$out"
-    sync
-    if ! /usr/bin/time -f "%e %U %S %M" -o "$cache/time.txt" \
-        "$cli" --legacy "$legacy" --database "$out" --yes "${cli_args[@]}" > "$cache/log-${scale}x.txt" 2>&1; then
-      echo "conversion of the ${scale}x archive failed:" >&2
-      tail -5 "$cache/log-${scale}x.txt" >&2
+  # One conversion: its fastest wall and processor time, peak memory and output size.
+  convert() {  # converter label [options]
+    local converter=$1 label=$2 out=$cache/out-${scale}x-$2
+    best_wall="" best_cpu="" peak_kb=0
+    for ((run = 0; run < runs; ++run)); do
+      rm -rf "$out"
+      sync
+      if ! /usr/bin/time -f "%e %U %S %M" -o "$cache/time.txt" \
+          "$converter" --legacy "$legacy" --database "$out" --yes "${@:3}" > "$cache/log-${scale}x-$label.txt" 2>&1; then
+        echo "conversion of the ${scale}x archive ($label) failed:" >&2
+        tail -5 "$cache/log-${scale}x-$label.txt" >&2
+        exit 1
+      fi
+      read -r wall user sys kb < <(tail -1 "$cache/time.txt")
+      best_wall=$(min "$wall" "$best_wall")
+      best_cpu=$(min "$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')" "$best_cpu")
+      (( kb > peak_kb )) && peak_kb=$kb
+    done
+    grep -q "Преобразование данных успешно завершено" "$cache/log-${scale}x-$label.txt" ||
+      { echo "the ${scale}x log ($label) lacks its success line" >&2; exit 1; }
+    if find "$out" -name '*.tmp' | grep -q .; then
+      echo "the ${scale}x conversion ($label) left temporary files behind" >&2
       exit 1
     fi
-    read -r wall user sys kb < <(tail -1 "$cache/time.txt")
-    best_wall=$(min "$wall" "$best_wall")
-    best_cpu=$(min "$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')" "$best_cpu")
-    (( kb > peak_kb )) && peak_kb=$kb
+    output_bytes=$(find "$out" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+    [[ ${KEEP:-0} == 1 ]] || rm -rf "$out"
+    sync
+  }
+  labels=(new)
+  [[ -n $ref_cli ]] && labels=(ref new)
+  declare -A wall_of cpu_of peak_of
+  for label in "${labels[@]}"; do
+    if [[ $label == ref ]]; then convert "$ref_cli" ref; else convert "$cli" new "${cli_args[@]}"; fi
+    wall_of[$label]=$best_wall cpu_of[$label]=$best_cpu peak_of[$label]=$peak_kb
   done
-  grep -q "Преобразование данных успешно завершено" "$cache/log-${scale}x.txt" ||
-    { echo "the ${scale}x log lacks its success line" >&2; exit 1; }
-  output_bytes=$(find "$out" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
-  [[ ${KEEP:-0} == 1 ]] || rm -rf "$out"
-  sync
 
   best_floor="" best_floor_cpu=""
   for ((run = 0; run < floor_runs; ++run)); do
@@ -96,15 +115,20 @@ for scale in $scales; do
     best_floor_cpu=$(min "$floor_cpu_s" "$best_floor_cpu")
   done
 
-  rows+=("$(awk -v s="$scale" -v w="$best_wall" -v c="$best_cpu" -v kb="$peak_kb" -v ob="$output_bytes" \
-      -v lb="$legacy_bytes" -v r="$legacy_records" -v f="$best_floor" -v fc="$best_floor_cpu" 'BEGIN {
-    printf "%-5s %9d %9.1f %8.2f %8.2f %11.0f %8.0f %9.0f %8.2f %8.2f %7.1f %7.1f",
-      s "x", r, lb / 1048576, w, c, r / w, kb / 1024, ob / 1048576, f, fc, w / f, c / (fc > 0 ? fc : 1e-9)
-  }')")
+  for label in "${labels[@]}"; do
+    name="${scale}x"
+    [[ $label == ref ]] && name="${scale}x ref"
+    rows+=("$(awk -v s="$name" -v w="${wall_of[$label]}" -v c="${cpu_of[$label]}" -v kb="${peak_of[$label]}" \
+        -v ob="$output_bytes" -v lb="$legacy_bytes" -v r="$legacy_records" -v f="$best_floor" -v fc="$best_floor_cpu" 'BEGIN {
+      printf "%-8s %9d %9.1f %8.2f %8.2f %11.0f %9.2f %8.0f %9.0f %8.2f %8.2f %7.1f %7.1f",
+        s, r, lb / 1048576, w, c, r / w, c * 1e6 / r, kb / 1024, ob / 1048576, f, fc, w / f, c / (fc > 0 ? fc : 1e-9)
+    }')")
+  done
 done
 
 echo
 echo "conversion: $cli --legacy DIR --database DIR --yes ${CLI_ARGS:-}  (fastest of $runs; floor fastest of $floor_runs)"
-printf "%-5s %9s %9s %8s %8s %11s %8s %9s %8s %8s %7s %7s\n" scale records "in MiB" "wall s" "cpu s" \
-  "records/s" "peak MiB" "out MiB" "floor s" "fl cpu" "wall x" "cpu x"
+[[ -n $ref_cli ]] && echo "reference:  $ref_cli, run in turn with it"
+printf "%-8s %9s %9s %8s %8s %11s %9s %8s %9s %8s %8s %7s %7s\n" scale records "in MiB" "wall s" "cpu s" \
+  "records/s" "cpu us/rec" "peak MiB" "out MiB" "floor s" "fl cpu" "wall x" "cpu x"
 printf '%s\n' "${rows[@]}"
