@@ -3,31 +3,29 @@
 #include <cstdio>
 
 #include "app/report_text.h"
+#include "common/char_escape.h"
 #include "common/codepage.h"
 #include "common/russian_plural.h"
 
 namespace ks {
 namespace {
 
+constexpr CharEscape kJsonEscapes[] = {
+    {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\t', "\\t"}};
+
 // A JSON string literal of a UTF-8 text.
 std::string Quote(const std::string& utf8) {
   std::string out = "\"";
   for (const char ch : utf8) {
     const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += ch;
-        }
+    if (const char* escape = FindEscape(kJsonEscapes, ch)) {
+      out += escape;
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += ch;
     }
   }
   return out + "\"";

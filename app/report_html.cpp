@@ -5,6 +5,7 @@
 
 #include "app/database_verifier.h"
 #include "app/report_text.h"
+#include "common/char_escape.h"
 #include "common/codepage.h"
 #include "common/russian_plural.h"
 
@@ -42,18 +43,18 @@ svg text { font-family: sans-serif; font-size: 11px; fill: #000; }
 }
 )";
 
+constexpr CharEscape kHtmlReferences[] = {
+    {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"}};
+
 // UTF-8 text for the page: the five characters that could break it become references.
 std::string Html(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (const char c : utf8) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+    if (const char* reference = FindEscape(kHtmlReferences, c)) {
+      out += reference;
+    } else {
+      out += c;
     }
   }
   return out;

@@ -2,9 +2,15 @@
 
 #include <cstdio>
 
+#include "common/char_escape.h"
 #include "common/codepage.h"
 
 namespace ks {
+namespace {
+
+constexpr CharEscape kDisplayEscapes[] = {{'\\', "\\\\"}, {'\r', "\\r"}, {'\n', "\\n"}, {'\t', "\\t"}};
+
+}  // namespace
 
 std::string DisplayText(std::string_view cp1251) {
   std::string out;
@@ -15,18 +21,11 @@ std::string DisplayText(std::string_view cp1251) {
   };
   for (size_t i = 0; i < cp1251.size(); ++i) {
     const auto c = static_cast<unsigned char>(cp1251[i]);
-    const char* escape = nullptr;
+    const char* escape = FindEscape(kDisplayEscapes, cp1251[i]);
     char hex[8];
-    switch (c) {
-      case '\\': escape = "\\\\"; break;
-      case '\r': escape = "\\r"; break;
-      case '\n': escape = "\\n"; break;
-      case '\t': escape = "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7F || c == 0x98) {
-          std::snprintf(hex, sizeof hex, "\\x%02X", c);
-          escape = hex;
-        }
+    if (escape == nullptr && (c < 0x20 || c == 0x7F || c == 0x98)) {
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      escape = hex;
     }
     if (escape == nullptr) continue;
     flush(i);
