@@ -72,9 +72,9 @@ LegacyFixture TroubledDatabase() {
 
 class ConversionReportTest : public testing::LegacyDirsTest {
  protected:
+  ConversionReportTest() : LegacyDirsTest(TroubledDatabase()) {}
   void SetUp() override {
     LegacyDirsTest::SetUp();
-    TroubledDatabase().Write(legacy_);
     converter_.SetLegacyDirectory(legacy_);
     converter_.TakeDatabasePath(database_);
   }

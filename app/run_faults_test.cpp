@@ -54,10 +54,7 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 
 class RunFaultsTest : public testing::LegacyDirsTest {
  protected:
-  void SetUp() override {
-    LegacyDirsTest::SetUp();
-    Database().Write(legacy_);
-  }
+  RunFaultsTest() : LegacyDirsTest(Database()) {}
   void TearDown() override { SetFileFaultHook(nullptr); }
 
   // The message (UTF-8) of the exception that ends the run or check; empty when none.

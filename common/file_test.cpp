@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+
 namespace ks {
 namespace {
 
@@ -14,6 +16,15 @@ class FileTest : public ::testing::Test {
   void TearDown() override {
     SetFileFaultHook(nullptr);
     RemoveFile(path_);
+  }
+
+  // Writes bytes through a new handle, then flushes the handle, the file by name and its
+  // folder: the result of each flush.
+  std::array<bool, 3> WriteAndFlush(File::Mode mode) {
+    File f;
+    EXPECT_TRUE(f.Open(path_, mode));
+    EXPECT_TRUE(f.WriteAt(0, "abc", 3));
+    return {f.Sync(), SyncFile(path_), SyncDirectory(::testing::TempDir())};
   }
 };
 
@@ -77,14 +88,8 @@ TEST_F(FileTest, OpenFailsOnMissingFileAndDirectory) {
 }
 
 TEST_F(FileTest, FlushesToStableStorageAndTheFaultHookCanFailThem) {
-  {
-    File f;
-    ASSERT_TRUE(f.Open(path_, File::Mode::kCreate));
-    ASSERT_TRUE(f.WriteAt(0, "abc", 3));
-    EXPECT_TRUE(f.Sync());
-  }
-  EXPECT_TRUE(SyncFile(path_));
-  EXPECT_TRUE(SyncDirectory(::testing::TempDir()));
+  using Flushes = std::array<bool, 3>;
+  EXPECT_EQ(WriteAndFlush(File::Mode::kCreate), (Flushes{true, true, true}));
   EXPECT_FALSE(SyncFile(path_ + ".missing"));
   EXPECT_FALSE(SyncDirectory(path_ + ".missing/"));
 
@@ -92,12 +97,7 @@ TEST_F(FileTest, FlushesToStableStorageAndTheFaultHookCanFailThem) {
   SetFileFaultHook([](const std::string&, bool is_write, uint64_t offset, size_t size) -> int64_t {
     return is_write && offset == kFlushOffset ? -1 : static_cast<int64_t>(size);
   });
-  File f;
-  ASSERT_TRUE(f.Open(path_, File::Mode::kReadWrite));
-  EXPECT_TRUE(f.WriteAt(0, "xyz", 3));
-  EXPECT_FALSE(f.Sync());
-  EXPECT_FALSE(SyncFile(path_));
-  EXPECT_FALSE(SyncDirectory(::testing::TempDir()));
+  EXPECT_EQ(WriteAndFlush(File::Mode::kReadWrite), (Flushes{false, false, false}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "common/testing/failure_message.h"
 #include "xml/xml_text.h"
 
 namespace ks {
@@ -23,41 +24,25 @@ TEST(XmlTree, AttributesKeepInsertionOrderAndCase) {
   TqrxNode node;
   EXPECT_FALSE(node.HasAttr("a"));
   EXPECT_EQ(node.GetAttr("a"), "");
-  try {
-    node.AttrValue(0);
-    FAIL();
-  } catch (const EqrxTagAttrNotFound& e) {
-    EXPECT_STREQ(e.what(), "Attribute not found");
-  }
+  EXPECT_EQ(testing::FailureMessage<EqrxTagAttrNotFound>([&] { node.AttrValue(0); }),
+            "Attribute not found");
   node.SetAttr("b", "1");
   node.SetAttr("a", "2");
   node.SetAttr("b", "3");
   EXPECT_EQ(node.AttrValue(0), "3");
   EXPECT_EQ(node.AttrValue(1), "2");
   EXPECT_FALSE(node.HasAttr("B"));
-  try {
-    node.AttrValue(2);
-    FAIL();
-  } catch (const EListError& e) {
-    EXPECT_STREQ(e.what(), "List index out of bounds (2)");
-  }
+  EXPECT_EQ(testing::FailureMessage<EListError>([&] { node.AttrValue(2); }),
+            "List index out of bounds (2)");
 }
 
 TEST(XmlTree, ChildErrors) {
   TqrxNode node;
-  try {
-    node.Child(0);
-    FAIL();
-  } catch (const EqrxTagChildNotFound& e) {
-    EXPECT_STREQ(e.what(), "Child list empty");
-  }
+  EXPECT_EQ(testing::FailureMessage<EqrxTagChildNotFound>([&] { node.Child(0); }),
+            "Child list empty");
   node.AddChild("x");
-  try {
-    node.Child(1);
-    FAIL();
-  } catch (const EqrxTagChildNotFound& e) {
-    EXPECT_STREQ(e.what(), "Child index out of bounds");
-  }
+  EXPECT_EQ(testing::FailureMessage<EqrxTagChildNotFound>([&] { node.Child(1); }),
+            "Child index out of bounds");
   EXPECT_THROW(node.Child(-1), EqrxTagChildNotFound);
 }
 
@@ -139,12 +124,8 @@ TEST(XmlTree, FindRootNeedsARootAtTheTop) {
 
   TqrxNode loose;
   TqrxNode& child = loose.AddChild("x");
-  try {
-    child.FindRoot();
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "final parent not a root");
-  }
+  EXPECT_EQ(testing::FailureMessage<Exception>([&] { child.FindRoot(); }),
+            "final parent not a root");
   TqrxCDataTag orphan;
   EXPECT_THROW(orphan.FindRoot(), Exception);
 }

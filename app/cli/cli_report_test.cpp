@@ -53,9 +53,9 @@ LegacyFixture Troubled(int goods_lines = 300) {
 
 class CliReportTest : public testing::LegacyDirsTest {
  protected:
+  CliReportTest() : LegacyDirsTest(Troubled()) {}
   void SetUp() override {
     LegacyDirsTest::SetUp();
-    Troubled().Write(legacy_);
     std::ofstream(dir_.Path() + "ks.ini") << "[PATH]\nDATABASE=" << database_ << "\n";
   }
 

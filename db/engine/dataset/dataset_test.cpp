@@ -1,6 +1,7 @@
 // The framework's own behaviour, over the smallest storage a test needs: records of one
 // integer and one text held in a vector.
 
+#include "common/testing/failure_message.h"
 #include "db/engine/dataset/dataset.h"
 
 #include <gtest/gtest.h>
@@ -160,12 +161,8 @@ TEST_F(DataSetTest, NavigationAndBookmarks) {
   EXPECT_EQ(ds.FieldByName("NAME").AsString(), "three");
   EXPECT_EQ(ds.MoveBy(-1), -1);
   EXPECT_EQ(ds.FieldByName("ID").AsVariant(), Variant(2));
-  try {
-    ds.FieldByName("PRICE");
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "vds: Field 'PRICE' not found");
-  }
+  EXPECT_EQ(testing::FailureMessage<EDatabaseError>([&] { ds.FieldByName("PRICE"); }),
+            "vds: Field 'PRICE' not found");
 }
 
 TEST_F(DataSetTest, EventsInOrderAndModifiedFlag) {
