@@ -7,17 +7,16 @@
 
 #include "app/conversion_report.h"
 #include "common/main_window.h"
+#include "common/non_copyable.h"
 #include "db/dtm_dict.h"
 #include "db/dtm_main.h"
 
 namespace ks {
 
-class Converter {
+class Converter : NonCopyable {
  public:
   Converter();
   ~Converter();
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
 
   // Hands the configured directory to the data layer (the engine starts, then the directory
   // becomes the data path of the target database). The text is kept exactly as given.

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/codepage.h"
+#include "common/non_copyable.h"
 
 namespace ks {
 namespace {
@@ -24,14 +25,12 @@ void ReadWholeRecord(const std::vector<std::pair<const TLegacyField*, TLegacyFie
 }
 
 // Clears the report's record namer when the walk ends, also by an exception.
-class RecordNamerScope {
+class RecordNamerScope : NonCopyable {
  public:
   RecordNamerScope(ConversionReport& report, std::function<LegacyRecordName()> namer) : report_(report) {
     report_.SetRecordNamer(std::move(namer));
   }
   ~RecordNamerScope() { report_.SetRecordNamer(nullptr); }
-  RecordNamerScope(const RecordNamerScope&) = delete;
-  RecordNamerScope& operator=(const RecordNamerScope&) = delete;
 
  private:
   ConversionReport& report_;

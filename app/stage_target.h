@@ -13,6 +13,7 @@
 
 #include "app/conversion_report.h"
 #include "common/date_time.h"
+#include "common/non_copyable.h"
 #include "db/engine/cb_dataset.h"
 
 namespace ks {
@@ -49,13 +50,11 @@ class TargetField {
   ValueLossCount* losses_ = nullptr;  // the report's entry for this field's kind of loss
 };
 
-class StageTarget {
+class StageTarget : NonCopyable {
  public:
   // Registers the target with the stage's counts. The set must be open unless the frame
   // is a dry check.
   StageTarget(StageFrame& frame, TCBTableSet& set);
-  StageTarget(const StageTarget&) = delete;
-  StageTarget& operator=(const StageTarget&) = delete;
 
   // The field by name; looked up once per stage.
   TargetField& FieldByName(const std::string& name);

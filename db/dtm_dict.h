@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/exception.h"
+#include "common/non_copyable.h"
 #include "common/variant.h"
 #include "db/engine/cb_dataset.h"
 #include "legacy/legacy_tables.h"
@@ -29,12 +30,10 @@ class EKSDictValueNotFound : public Exception {
   EKSDictValueNotFound(int32_t key, const TCBTableSet& set);
 };
 
-class TdtmDict {
+class TdtmDict : NonCopyable {
  public:
   TdtmDict();
   ~TdtmDict();
-  TdtmDict(const TdtmDict&) = delete;
-  TdtmDict& operator=(const TdtmDict&) = delete;
 
   // Called by the main module when it exists: every table set gets its database.
   void AttachMain(TdtmMain& main);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/non_copyable.h"
 #include "db/engine/cb_dataset.h"
 #include "db/engine/cb_engine.h"
 #include "legacy/legacy_tables.h"
@@ -13,14 +14,12 @@ namespace ks {
 
 class TdtmDict;
 
-class TdtmMain {
+class TdtmMain : NonCopyable {
  public:
   // The dictionary module exists first; its table sets name this module's database, and
   // the reference is resolved here.
   explicit TdtmMain(TdtmDict& dict);
   ~TdtmMain();
-  TdtmMain(const TdtmMain&) = delete;
-  TdtmMain& operator=(const TdtmMain&) = delete;
 
   // Start-up hand-over of the configured directory: the engine starts, then the directory
   // becomes the data path of the target database (which adds the closing "/").

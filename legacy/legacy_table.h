@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/date_time.h"
+#include "common/non_copyable.h"
 #include "legacy/paradox_table.h"
 
 namespace ks {
@@ -52,12 +53,10 @@ class TLegacyField {
   int index_;  // in the real table; -1 when absent
 };
 
-class TLegacyTable {
+class TLegacyTable : NonCopyable {
  public:
   explicit TLegacyTable(std::string name = {});
   ~TLegacyTable();
-  TLegacyTable(const TLegacyTable&) = delete;
-  TLegacyTable& operator=(const TLegacyTable&) = delete;
 
   // The component name (tblDocument), for messages.
   const std::string& Name() const { return name_; }

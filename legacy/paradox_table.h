@@ -13,6 +13,7 @@
 
 #include "common/date_time.h"
 #include "common/file.h"
+#include "common/non_copyable.h"
 #include "legacy/paradox_blob_file.h"
 #include "legacy/ordinal_index.h"
 #include "legacy/paradox_code_page.h"
@@ -20,12 +21,10 @@
 
 namespace ks {
 
-class ParadoxTable {
+class ParadoxTable : NonCopyable {
  public:
   ParadoxTable();
   ~ParadoxTable();
-  ParadoxTable(const ParadoxTable&) = delete;
-  ParadoxTable& operator=(const ParadoxTable&) = delete;
 
   // Opens the data file and, when blob_path is not empty, its blob file; label names the
   // table in messages. Walks the block chain once, so that a broken chain fails here.

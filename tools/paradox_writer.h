@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/non_copyable.h"
+
 struct px_doc;
 struct px_blob;
 
@@ -26,7 +28,7 @@ struct ParadoxColumn {
   int size = 0;
 };
 
-class ParadoxTableWriter {
+class ParadoxTableWriter : NonCopyable {
  public:
   // Creates `path` (and `blob_path` when a field is a memo; it must then be given). The
   // first `key_fields` fields form the primary key; records must then be appended in key
@@ -38,8 +40,6 @@ class ParadoxTableWriter {
                      std::vector<ParadoxColumn> fields, int key_fields,
                      const std::string& blob_path = {}, long expected_records = 0);
   ~ParadoxTableWriter();
-  ParadoxTableWriter(const ParadoxTableWriter&) = delete;
-  ParadoxTableWriter& operator=(const ParadoxTableWriter&) = delete;
 
   // The code page the table's header names and its alpha and memo texts are stored in:
   // 1251 (the default) or 866, to which the Windows-1251 texts given are converted (a

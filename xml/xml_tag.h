@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/non_copyable.h"
 #include "xml/xml_exceptions.h"
 
 namespace ks {
@@ -51,11 +52,9 @@ class TqrxTagAttrs {
   std::vector<TqrxTagAttr> items_;
 };
 
-class TqrxTag {
+class TqrxTag : NonCopyable {
  public:
   TqrxTag() = default;
-  TqrxTag(const TqrxTag&) = delete;
-  TqrxTag& operator=(const TqrxTag&) = delete;
   virtual ~TqrxTag();
 
   TqrxNode* Parent() const { return parent_; }

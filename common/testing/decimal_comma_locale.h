@@ -13,9 +13,11 @@
 #include <filesystem>
 #include <string>
 
+#include "common/non_copyable.h"
+
 namespace ks::testing {
 
-class DecimalCommaLocale {
+class DecimalCommaLocale : NonCopyable {
  public:
 #ifdef _WIN32
   static constexpr const char* kName = "Russian_Russia.1251";
@@ -28,8 +30,6 @@ class DecimalCommaLocale {
     active_ = std::localeconv()->decimal_point[0] == ',';
   }
   ~DecimalCommaLocale() { std::setlocale(LC_ALL, "C"); }
-  DecimalCommaLocale(const DecimalCommaLocale&) = delete;
-  DecimalCommaLocale& operator=(const DecimalCommaLocale&) = delete;
 
   // True when the process now runs with a decimal comma.
   bool Active() const { return active_; }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/non_copyable.h"
 #include "db/engine/xbase/xbase.h"
 
 namespace ks {
@@ -43,14 +44,12 @@ class TCBEnv {
 
 enum class TFindServerMode { fsManual, fsAutomatic };
 
-class TCBEngine {
+class TCBEngine : NonCopyable {
  public:
   static constexpr int kFlushIntervalMs = 3000;  // the owner's timer calls Tick() this often
 
   explicit TCBEngine(std::string name = {});
   ~TCBEngine();
-  TCBEngine(const TCBEngine&) = delete;
-  TCBEngine& operator=(const TCBEngine&) = delete;
 
   const std::string& Name() const { return name_; }
   TFindServerMode FindServerMode = TFindServerMode::fsAutomatic;  // stored only
@@ -87,12 +86,10 @@ class TCBEngine {
   TErrorDisplay error_display_;
 };
 
-class TCBDataBase {
+class TCBDataBase : NonCopyable {
  public:
   explicit TCBDataBase(std::string name = {});
   ~TCBDataBase();
-  TCBDataBase(const TCBDataBase&) = delete;
-  TCBDataBase& operator=(const TCBDataBase&) = delete;
 
   const std::string& Name() const { return name_; }
   void SetName(const std::string& name);  // a new name closes the open tables first

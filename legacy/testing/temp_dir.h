@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <string>
 
+#include "common/non_copyable.h"
+
 namespace ks::testing {
 
-class TempDir {
+class TempDir : NonCopyable {
  public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "ks_legacy_XXXXXX").string();
@@ -18,8 +20,6 @@ class TempDir {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
   // With a trailing "/".
   const std::string& Path() const { return path_; }
 

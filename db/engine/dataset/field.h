@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/date_time.h"
+#include "common/non_copyable.h"
 #include "common/variant.h"
 #include "db/engine/dataset/types.h"
 
@@ -14,14 +15,12 @@ namespace ks {
 
 class TDataSet;
 
-class TField {
+class TField : NonCopyable {
  public:
   using TFieldNotifyEvent = std::function<void(TField&)>;
 
   explicit TField(TFieldType type) : data_type_(type) {}
   virtual ~TField() = default;
-  TField(const TField&) = delete;
-  TField& operator=(const TField&) = delete;
 
   // Description.
   const std::string& FieldName() const { return field_name_; }
