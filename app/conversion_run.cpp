@@ -245,8 +245,7 @@ void ConversionRun::DeleteIndexes() {
 void ConversionRun::SyncWrittenFiles() {
   const std::string directory = WithTrailingDelimiter(main_.dtbKestrel.DataPath());
   const TqrxTableDefs& table_defs = MetadataRoot().TableDefs();
-  for (int i = 0; i < table_defs.Count(); ++i) {
-    const TqrxTableDef& def = table_defs.TableDef(i);
+  for (const TqrxTableDef& def : table_defs) {
     if (def.IsMemory()) continue;
     for (const char* extension : {".dbf", ".fpt"}) {
       const std::string path = FindFileIgnoringCase(directory, def.Name() + extension);

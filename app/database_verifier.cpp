@@ -7,6 +7,7 @@
 #include "app/conversion_report.h"
 #include "common/codepage.h"
 #include "common/file.h"
+#include "common/non_copyable.h"
 #include "common/russian_plural.h"
 #include "db/database_files.h"
 #include "db/engine/xbase/xbase.h"
@@ -142,12 +143,10 @@ struct CounterRow {
   int64_t recno = 0;
 };
 
-class Verifier {
+class Verifier : NonCopyable {
  public:
   Verifier() : engine_(code4initP()) {}
   ~Verifier() { code4initUndo(engine_); }
-  Verifier(const Verifier&) = delete;
-  Verifier& operator=(const Verifier&) = delete;
 
   DatabaseVerification Run(const std::string& directory, const std::vector<ExpectedTable>& tables) {
     for (const ExpectedTable& expected : tables) CheckTable(WithTrailingDelimiter(directory), expected);
@@ -351,8 +350,7 @@ DatabaseVerification VerifyDatabase(const std::string& directory, const std::vec
 std::vector<ExpectedTable> TablesWrittenByRun(const ConversionReport& report) {
   std::vector<ExpectedTable> tables;
   const TqrxTableDefs& defs = MetadataRoot().TableDefs();
-  for (int i = 0; i < defs.Count(); ++i) {
-    const TqrxTableDef& def = defs.TableDef(i);
+  for (const TqrxTableDef& def : defs) {
     if (def.IsMemory()) continue;
     ExpectedTable table{def.Name() + ".dbf", 0};
     for (const StageCounts& stage : report.Stages()) {

@@ -134,8 +134,7 @@ TargetField& StageTarget::FieldByName(const std::string& name) {
     if (field->Name() == name) return *field;
   }
   const TqrxFieldDefs& defs = FindTableDef(set_.TableName()).FieldDefs();
-  for (int i = 0; i < defs.Count(); ++i) {
-    const TqrxFieldDef& def = defs.FieldDef(i);
+  for (const TqrxFieldDef& def : defs) {
     if (UpperCp1251(def.Name()) != UpperCp1251(name)) continue;
     const auto type = static_cast<TFieldType>(def.FieldType());
     const int width = type == ftString ? def.Size() : IsFloatType(type) ? kFloatFieldWidth : 0;

@@ -32,9 +32,7 @@ void SetCreationTagDefs(TCBTableSet& set, const TqrxTableDef& def) {
 void SetFieldDefsFromMetadata(TCBTableSet& set) {
   TFieldDefs& defs = set.FieldDefs();
   defs.Clear();
-  const TqrxFieldDefs& fields = FindTableDef(set.TableName()).FieldDefs();
-  for (int i = 0; i < fields.Count(); ++i) {
-    const TqrxFieldDef& def = fields.FieldDef(i);
+  for (const TqrxFieldDef& def : FindTableDef(set.TableName()).FieldDefs()) {
     defs.Add(def.Name(), static_cast<TFieldType>(def.FieldType()), DefinitionSize(def), false);
   }
 }
@@ -42,9 +40,7 @@ void SetFieldDefsFromMetadata(TCBTableSet& set) {
 void SetTagDefsFromMetadata(TCBTableSet& set) {
   TCBTagList& tags = set.TagDefs();
   tags.Clear();
-  const TqrxTagDefs& defs = FindTableDef(set.TableName()).TagDefs();
-  for (int i = 0; i < defs.Count(); ++i) {
-    const TqrxTagDef& def = defs.TagDef(i);
+  for (const TqrxTagDef& def : FindTableDef(set.TableName()).TagDefs()) {
     tags.Add(def.Name(), def.Expression(), def.Filter(), def.Unique(), def.Descending());
   }
 }
@@ -54,8 +50,7 @@ void CreateAllTables(TCBDataBase& database, IMainWindow& window) {
   const TqrxTableDefs& table_defs = MetadataRoot().TableDefs();
   TCBTableSet set;
   set.SetDataBaseName(&database);
-  for (int i = 0; i < table_defs.Count(); ++i) {
-    const TqrxTableDef& def = table_defs.TableDef(i);
+  for (const TqrxTableDef& def : table_defs) {
     if (def.IsMemory()) continue;
     window.AddLogLine(W("Начало создания таблицы ") + def.Name());
     set.Close();

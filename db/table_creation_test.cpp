@@ -66,8 +66,7 @@ class TableCreationTest : public testing::ModulesTest {
   std::vector<TagInfo> TagsInSchema(const std::string& table) {
     std::vector<TagInfo> tags;
     const TqrxTagDefs& defs = FindTableDef(table).TagDefs();
-    for (int i = 0; i < defs.Count(); ++i) {
-      const TqrxTagDef& def = defs.TagDef(i);
+    for (const TqrxTagDef& def : defs) {
       tags.push_back({def.Name(), def.Expression(), def.Filter(), def.Unique(), def.Descending()});
     }
     return tags;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/testing/failure_message.h"
 #include "resources/embedded_metadata.h"
 #include "resources/metadata_load.h"
 
@@ -107,8 +108,8 @@ TEST_F(Schema, FifteenTablesInOrderOneOfThemInMemory) {
   ASSERT_EQ(defs.Count(), 15);
   std::vector<std::string> memory;
   for (int i = 0; i < defs.Count(); ++i) {
-    EXPECT_EQ(defs.TableDef(i).Name(), expected[static_cast<size_t>(i)]);
-    if (defs.TableDef(i).IsMemory()) memory.push_back(defs.TableDef(i).Name());
+    EXPECT_EQ(defs[i].Name(), expected[static_cast<size_t>(i)]);
+    if (defs[i].IsMemory()) memory.push_back(defs[i].Name());
   }
   EXPECT_EQ(memory, std::vector<std::string>{"GOODSLST"});
   EXPECT_EQ(FindTableDef("GOODSLST").TagDefs().Count(), 0);
@@ -126,7 +127,7 @@ void ExpectFields(const char* table, const std::vector<FieldRow>& rows) {
   ASSERT_EQ(defs.Count(), static_cast<int>(rows.size())) << table;
   for (int i = 0; i < defs.Count(); ++i) {
     const FieldRow& row = rows[static_cast<size_t>(i)];
-    TqrxFieldDef& def = defs.FieldDef(i);
+    TqrxFieldDef& def = defs[i];
     EXPECT_EQ(def.Name(), row.name) << table;
     EXPECT_EQ(def.FieldType(), row.type) << table << "." << row.name;
     EXPECT_EQ(def.Size(), row.size) << table << "." << row.name;
@@ -177,23 +178,23 @@ TEST_F(Schema, FieldsOfEveryTable) {
 TEST_F(Schema, TagsAreDecodedForTheEngine) {
   TqrxTagDefs& firm = FindTableDef("FIRM").TagDefs();
   ASSERT_EQ(firm.Count(), 4);
-  EXPECT_EQ(firm.TagDef(3).Name(), "ISELF");
-  EXPECT_EQ(firm.TagDef(3).Expression(), "IIF(FSELF, \"T\", \"F\")+Upper(SHRTNAME)");
-  EXPECT_EQ(FindTableDef("COUNTRY").TagDefs().TagDef(0).Expression(), "Str(UID, 10)");
+  EXPECT_EQ(firm[3].Name(), "ISELF");
+  EXPECT_EQ(firm[3].Expression(), "IIF(FSELF, \"T\", \"F\")+Upper(SHRTNAME)");
+  EXPECT_EQ(FindTableDef("COUNTRY").TagDefs()[0].Expression(), "Str(UID, 10)");
 
   TqrxTagDefs& firmrep = FindTableDef("FIRMREP").TagDefs();
-  EXPECT_EQ(firmrep.TagDef(0).Expression(), "Str(FIRM, 10)+Str(DOCFTYPE, 10)+Upper(REPFIELD)");
-  EXPECT_EQ(firmrep.TagDef(0).Expression(), firmrep.TagDef(0).GetAttr("expression"));
-  EXPECT_EQ(firmrep.TagDef(1).Filter(), ".NOT. DELETED()");
+  EXPECT_EQ(firmrep[0].Expression(), "Str(FIRM, 10)+Str(DOCFTYPE, 10)+Upper(REPFIELD)");
+  EXPECT_EQ(firmrep[0].Expression(), firmrep[0].GetAttr("expression"));
+  EXPECT_EQ(firmrep[1].Filter(), ".NOT. DELETED()");
 
   TqrxTagDefs& doc = FindTableDef("DOC").TagDefs();
   ASSERT_EQ(doc.Count(), 13);
   for (int i = 0; i < doc.Count(); ++i) {
-    EXPECT_FALSE(doc.TagDef(i).Unique());
-    EXPECT_EQ(doc.TagDef(i).Descending(), doc.TagDef(i).Name() == "DNUM");
-    EXPECT_EQ(doc.TagDef(i).Filter(), "");
+    EXPECT_FALSE(doc[i].Unique());
+    EXPECT_EQ(doc[i].Descending(), doc[i].Name() == "DNUM");
+    EXPECT_EQ(doc[i].Filter(), "");
   }
-  EXPECT_EQ(doc.TagDef(1).Expression(),
+  EXPECT_EQ(doc[1].Expression(),
             "Str(fType, 10)+Str(Firm, 10)+Str(IntNum, 10)+Upper(Left(StrNum, 100))"
             "+DTOS(fDate)+Str(UID, 10)");
   EXPECT_EQ(FindTableDef("GOODS").TagDefs().Count(), 6);
@@ -204,7 +205,7 @@ TEST_F(Schema, LinksAreIndexedByField) {
   TqrxTableDefs& defs = Root().TableDefs();
   std::vector<std::string> with_links;
   for (int i = 0; i < defs.Count(); ++i) {
-    if (defs.TableDef(i).Links() != nullptr) with_links.push_back(defs.TableDef(i).Name());
+    if (defs[i].Links() != nullptr) with_links.push_back(defs[i].Name());
   }
   EXPECT_EQ(with_links, (std::vector<std::string>{"DOC", "GOODS", "MODEL", "PEOPLE", "GOODSLST",
                                                   "FIRMREP"}));
@@ -222,12 +223,8 @@ TEST_F(Schema, LookupByTableFileName) {
   EXPECT_EQ(FindTableDef("lines.dbf").Name(), "LINES");
   EXPECT_EQ(FindTableDef("tVolume.DBF").Name(), "TVOLUME");
   EXPECT_TRUE(FindTableDef("GOODSLST").IsMemory());
-  try {
-    FindTableDef("DOC.DBF.BAK");
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "can not found table DOC.DBF in metadata");
-  }
+  EXPECT_EQ(testing::FailureMessage<Exception>([&] { FindTableDef("DOC.DBF.BAK"); }),
+            "can not found table DOC.DBF in metadata");
   EXPECT_THROW(FindTableDef("ORDERS.DBF"), Exception);
 }
 

@@ -26,6 +26,32 @@ namespace ks {
 // later calls do nothing. Must run before a metadata document is parsed.
 void RegisterMetadataClasses();
 
+// An element whose children are all definitions of one kind (fielddefs, tagdefs, tabledefs):
+// read by position, or walked in document order.
+template <typename Def>
+class TqrxDefList : public TqrxNode {
+ public:
+  class Iterator {
+   public:
+    Iterator(const TqrxDefList* list, int index) : list_(list), index_(index) {}
+    Def& operator*() const { return (*list_)[index_]; }
+    Iterator& operator++() {
+      ++index_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return index_ != other.index_; }
+
+   private:
+    const TqrxDefList* list_;
+    int index_;
+  };
+
+  int Count() const { return ChildCount(); }
+  Def& operator[](int index) const { return TagCast<Def>(&Child(index)); }
+  Iterator begin() const { return Iterator(this, 0); }
+  Iterator end() const { return Iterator(this, Count()); }
+};
+
 class TqrxFieldDef : public TqrxNode {
  public:
   ks::FieldType FieldType() const { return type_; }
@@ -39,11 +65,7 @@ class TqrxFieldDef : public TqrxNode {
   std::string name_;
 };
 
-class TqrxFieldDefs : public TqrxNode {
- public:
-  int Count() const { return ChildCount(); }
-  TqrxFieldDef& FieldDef(int index) const { return TagCast<TqrxFieldDef>(&Child(index)); }
-};
+using TqrxFieldDefs = TqrxDefList<TqrxFieldDef>;
 
 class TqrxTagDef : public TqrxNode {
  public:
@@ -63,11 +85,7 @@ class TqrxTagDef : public TqrxNode {
   bool descending_ = false;
 };
 
-class TqrxTagDefs : public TqrxNode {
- public:
-  int Count() const { return ChildCount(); }
-  TqrxTagDef& TagDef(int index) const { return TagCast<TqrxTagDef>(&Child(index)); }
-};
+using TqrxTagDefs = TqrxDefList<TqrxTagDef>;
 
 // The links of a table: each child names, by its `field`, the table whose UID that field
 // holds. Two links over one field are the duplicate error.
@@ -100,11 +118,7 @@ class TqrxTableDef : public TqrxNode {
   TqrxTagDefs* tag_defs_ = nullptr;
 };
 
-class TqrxTableDefs : public TqrxNode {
- public:
-  int Count() const { return ChildCount(); }
-  TqrxTableDef& TableDef(int index) const { return TagCast<TqrxTableDef>(&Child(index)); }
-};
+using TqrxTableDefs = TqrxDefList<TqrxTableDef>;
 
 class TqrxMetaData : public TqrxNode {
  public:

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/testing/failure_message.h"
 #include "common/testing/decimal_comma_locale.h"
 #include "xml/constraint_kind.h"
 #include "xml/data_document.h"
@@ -26,7 +27,7 @@ class Metadata : public ::testing::Test {
     return TagCast<TqrxMetaData>(&tree_.NodeByPath("metadata"));
   }
   TqrxTableDef& OneTable(const std::string& tabledef) {
-    return Parse("<tabledefs>" + tabledef + "</tabledefs>").TableDefs().TableDef(0);
+    return Parse("<tabledefs>" + tabledef + "</tabledefs>").TableDefs()[0];
   }
 
   TqrxTree tree_;
@@ -94,23 +95,23 @@ TEST_F(Metadata, FieldAndTagDefinitions) {
 
   TqrxFieldDefs& fields = t.FieldDefs();
   ASSERT_EQ(fields.Count(), 3);
-  EXPECT_EQ(fields.FieldDef(0).Name(), "NAME");
-  EXPECT_EQ(fields.FieldDef(0).FieldType(), FieldType::String);
-  EXPECT_EQ(fields.FieldDef(0).Size(), 0);
-  EXPECT_EQ(fields.FieldDef(1).FieldType(), FieldType::Unknown);
-  EXPECT_EQ(fields.FieldDef(1).Size(), 0);
-  EXPECT_EQ(fields.FieldDef(2).Size(), 12);
-  EXPECT_THROW(fields.FieldDef(3), EqrxTagChildNotFound);
+  EXPECT_EQ(fields[0].Name(), "NAME");
+  EXPECT_EQ(fields[0].FieldType(), FieldType::String);
+  EXPECT_EQ(fields[0].Size(), 0);
+  EXPECT_EQ(fields[1].FieldType(), FieldType::Unknown);
+  EXPECT_EQ(fields[1].Size(), 0);
+  EXPECT_EQ(fields[2].Size(), 12);
+  EXPECT_THROW(fields[3], EqrxTagChildNotFound);
 
   TqrxTagDefs& tags = t.TagDefs();
-  EXPECT_EQ(tags.TagDef(0).Expression(), "Str(UID, 10)");
-  EXPECT_TRUE(tags.TagDef(0).Unique());
-  EXPECT_TRUE(tags.TagDef(0).Descending());
-  EXPECT_EQ(tags.TagDef(1).Filter(), "F\"");
-  EXPECT_TRUE(tags.TagDef(1).Unique());
-  EXPECT_FALSE(tags.TagDef(1).Descending());
-  EXPECT_FALSE(tags.TagDef(2).Unique());
-  EXPECT_EQ(tags.TagDef(2).Expression(), "");
+  EXPECT_EQ(tags[0].Expression(), "Str(UID, 10)");
+  EXPECT_TRUE(tags[0].Unique());
+  EXPECT_TRUE(tags[0].Descending());
+  EXPECT_EQ(tags[1].Filter(), "F\"");
+  EXPECT_TRUE(tags[1].Unique());
+  EXPECT_FALSE(tags[1].Descending());
+  EXPECT_FALSE(tags[2].Unique());
+  EXPECT_EQ(tags[2].Expression(), "");
 }
 
 TEST_F(Metadata, MemoryTableAndVersion) {
@@ -118,7 +119,7 @@ TEST_F(Metadata, MemoryTableAndVersion) {
       "<tabledefs><tabledef name=\"M\" type=\"memory\"><fielddefs/><tagdefs/></tabledef>"
       "</tabledefs>");
   EXPECT_EQ(root.Version(), 3);
-  EXPECT_TRUE(root.TableDefs().TableDef(0).IsMemory());
+  EXPECT_TRUE(root.TableDefs()[0].IsMemory());
 }
 
 TEST_F(Metadata, MissingContainersAreTypeErrors) {
@@ -132,7 +133,7 @@ TEST_F(Metadata, MissingContainersAreTypeErrors) {
   // A fielddefs child of another class.
   EXPECT_THROW(OneTable("<tabledef><fielddefs><x/></fielddefs><tagdefs/></tabledef>")
                    .FieldDefs()
-                   .FieldDef(0),
+                   [0],
                EInvalidCast);
 }
 
@@ -143,14 +144,11 @@ TEST_F(Metadata, LinksAreIndexedWithoutDuplicates) {
       "</links></tabledef>");
   ASSERT_NE(t.Links(), nullptr);
   EXPECT_EQ((*t.Links()->ByField().Find("grpid"))->GetAttr("table"), "TGROUP");
-  try {
-    OneTable(
-        "<tabledef name=\"A\"><fielddefs/><tagdefs/><links>"
-        "<link field=\"X\"/><link field=\"x\"/></links></tabledef>");
-    FAIL();
-  } catch (const EListError& e) {
-    EXPECT_STREQ(e.what(), "String list does not allow duplicates");
-  }
+  EXPECT_EQ(testing::FailureMessage<EListError>([&] {
+              OneTable("<tabledef name=\"A\"><fielddefs/><tagdefs/><links>"
+                       "<link field=\"X\"/><link field=\"x\"/></links></tabledef>");
+            }),
+            "String list does not allow duplicates");
 }
 
 TEST_F(Metadata, TableLookup) {
@@ -160,16 +158,12 @@ TEST_F(Metadata, TableLookup) {
       "<tabledef name=\"LINES\"><fielddefs/><tagdefs/></tabledef>"
       "<tabledef name=\"\xD4\xC8\xD0\xCC\"><fielddefs/><tagdefs/></tabledef>"
       "</tabledefs>");
-  EXPECT_EQ(&FindTableDef(root, "lines.dbf"), &root.TableDefs().TableDef(1));
-  EXPECT_EQ(&FindTableDef(root, "LINES"), &root.TableDefs().TableDef(1));
+  EXPECT_EQ(&FindTableDef(root, "lines.dbf"), &root.TableDefs()[1]);
+  EXPECT_EQ(&FindTableDef(root, "LINES"), &root.TableDefs()[1]);
   EXPECT_THROW(FindTableDef(root, "dir.old/lines"), Exception);  // the directory is kept
-  EXPECT_EQ(&FindTableDef(root, "\xF4\xE8\xF0\xEC.dbf"), &root.TableDefs().TableDef(2));
-  try {
-    FindTableDef(root, "orders.dbf");
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "can not found table ORDERS in metadata");
-  }
+  EXPECT_EQ(&FindTableDef(root, "\xF4\xE8\xF0\xEC.dbf"), &root.TableDefs()[2]);
+  EXPECT_EQ(testing::FailureMessage<Exception>([&] { FindTableDef(root, "orders.dbf"); }),
+            "can not found table ORDERS in metadata");
 }
 
 // Data documents find their table definitions in the process-wide metadata.
@@ -210,18 +204,10 @@ TEST_F(DataDocument, RowsCarryTypedKeyValues) {
   EXPECT_EQ(row.GetFieldValue("fdate"), Variant(date));
   EXPECT_EQ(row.GetFieldValue("FSUM"), Variant(12.5));
   EXPECT_EQ(row.GetFieldValue("USENSP"), Variant(true));
-  try {
-    row.GetFieldValue("T");
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "CastValue: unknown field type");
-  }
-  try {
-    row.GetFieldValue("NOPE");
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "GetFieldValues: unknown field name NOPE");
-  }
+  EXPECT_EQ(testing::FailureMessage<Exception>([&] { row.GetFieldValue("T"); }),
+            "CastValue: unknown field type");
+  EXPECT_EQ(testing::FailureMessage<Exception>([&] { row.GetFieldValue("NOPE"); }),
+            "GetFieldValues: unknown field name NOPE");
   EXPECT_EQ(row.Vars().Count(), 0);
 }
 
@@ -236,12 +222,8 @@ TEST_F(DataDocument, CompositePrimaryKeyGivesAnArray) {
 }
 
 TEST_F(DataDocument, BadDocumentsFailWithTheirMessages) {
-  try {
-    tree_.LoadFromText("<table name=\"ORDERS\"/>");
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "can not found table ORDERS in metadata");
-  }
+  EXPECT_EQ(testing::FailureMessage<Exception>([&] { tree_.LoadFromText("<table name=\"ORDERS\"/>"); }),
+            "can not found table ORDERS in metadata");
   EXPECT_THROW(tree_.LoadFromText("<table name=\"DOC\"><fields><field name=\"A\"/>"
                                   "<field name=\"a\"/></fields></table>"),
                EListError);
@@ -273,18 +255,10 @@ TEST(CastValue, Conversions) {
   EXPECT_THROW(TqrxRow::CastValue("1,5", FieldType::Float), Exception);
   EXPECT_THROW(TqrxRow::CastValue("", FieldType::BCD), Exception);
   EXPECT_THROW(TqrxRow::CastValue("nan", FieldType::Float), Exception);
-  try {
-    TqrxRow::CastValue("2003-02-30", FieldType::Date);
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Invalid argument to date encode");
-  }
-  try {
-    TqrxRow::CastValue("2003-0a-01", FieldType::DateTime);
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "'0a' is not a valid integer value");
-  }
+  EXPECT_EQ(testing::FailureMessage<Exception>([&] { TqrxRow::CastValue("2003-02-30", FieldType::Date); }),
+            "Invalid argument to date encode");
+  EXPECT_EQ(testing::FailureMessage<Exception>([&] { TqrxRow::CastValue("2003-0a-01", FieldType::DateTime); }),
+            "'0a' is not a valid integer value");
   EXPECT_THROW(TqrxRow::CastValue("2003", FieldType::Date), Exception);
   EXPECT_THROW(TqrxRow::CastValue("x", FieldType::Blob), Exception);
 }

@@ -22,8 +22,8 @@ void Walk(const ks::TqrxNode& node) {
       for (int a = 0; a < attrs->Count(); ++a) (void)ks::DecodeEntities(attrs->Item(a).value);
     }
     if (auto* table = dynamic_cast<ks::TqrxTableDef*>(&child)) {
-      for (int f = 0; f < table->FieldDefs().Count(); ++f) (void)table->FieldDefs().FieldDef(f);
-      for (int t = 0; t < table->TagDefs().Count(); ++t) (void)table->TagDefs().TagDef(t);
+      for (int f = 0; f < table->FieldDefs().Count(); ++f) (void)table->FieldDefs()[f];
+      for (int t = 0; t < table->TagDefs().Count(); ++t) (void)table->TagDefs()[t];
     }
     if (auto* sub = dynamic_cast<ks::TqrxNode*>(&child)) Walk(*sub);
   }

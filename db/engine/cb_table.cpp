@@ -441,40 +441,34 @@ bool TCBTable::FindAcceptedBackward() {
 void TCBTable::GoLow(long recno) { d4goLow(data_, recno, 1); }
 
 void TCBTable::First() {
-  CheckBrowse();
-  if (data_ == nullptr) return;
+  if (!BrowseOpen()) return;
   d4top(data_);
   bof_ = true;
   FindAcceptedForward();
 }
 
 void TCBTable::Last() {
-  CheckBrowse();
-  if (data_ == nullptr) return;
+  if (!BrowseOpen()) return;
   d4bottom(data_);
   eof_ = true;
   FindAcceptedBackward();
 }
 
-void TCBTable::Next() {
-  CheckBrowse();
-  if (data_ == nullptr || eof_) return;
-  const long n = RecNo();
-  d4skip(data_, 1);
-  if (!FindAcceptedForward() && !(bof_ && eof_) && n > 0 && n <= RecordCount()) GoLow(n);
-}
+void TCBTable::Next() { Step(1); }
 
-void TCBTable::Prior() {
-  CheckBrowse();
-  if (data_ == nullptr || bof_) return;
+void TCBTable::Prior() { Step(-1); }
+
+void TCBTable::Step(int direction) {
+  const bool forward = direction > 0;
+  if (!BrowseOpen() || (forward ? eof_ : bof_)) return;
   const long n = RecNo();
-  d4skip(data_, -1);
-  if (!FindAcceptedBackward() && !(bof_ && eof_) && n > 0 && n <= RecordCount()) GoLow(n);
+  d4skip(data_, direction);
+  const bool found = forward ? FindAcceptedForward() : FindAcceptedBackward();
+  if (!found && !(bof_ && eof_) && n > 0 && n <= RecordCount()) GoLow(n);
 }
 
 void TCBTable::GoToRecord(long recno) {
-  CheckBrowse();
-  if (data_ == nullptr) return;
+  if (!BrowseOpen()) return;
   const long count = RecordCount();
   if (recno <= 0 || recno > count || count <= 0) return;
   const long old = RecNo();
@@ -491,8 +485,7 @@ void TCBTable::Resync() {
 }
 
 void TCBTable::Refresh() {
-  CheckBrowse();
-  if (data_ == nullptr) return;
+  if (!BrowseOpen()) return;
   d4refresh(data_);
   if (RecordAccepted()) {
     bof_ = eof_ = false;
@@ -575,6 +568,11 @@ void TCBTable::CheckBrowse() {
   if (state_ == TCBTableState::Edit || state_ == TCBTableState::Insert) Post();
 }
 
+bool TCBTable::BrowseOpen() {
+  CheckBrowse();
+  return data_ != nullptr;
+}
+
 void TCBTable::Edit() {
   if (state_ == TCBTableState::Edit || data_ == nullptr) return;
   const long n = RecNo();
@@ -584,8 +582,7 @@ void TCBTable::Edit() {
 }
 
 void TCBTable::Append() {
-  CheckBrowse();
-  if (data_ == nullptr) return;
+  if (!BrowseOpen()) return;
   if (d4appendStart(data_, 0) == 0) {
     d4blank(data_);
     state_ = TCBTableState::Insert;

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "common/non_copyable.h"
 #include "common/variant.h"
 #include "db/engine/cb_errors.h"
+#include "db/engine/dataset/definition_list.h"
 #include "db/engine/xbase/xbase.h"
 
 namespace ks {
@@ -27,20 +29,15 @@ struct TCBField {
   int Decimal = 0;
 };
 
-class TCBFieldList {
+class TCBFieldList : public TDefinitionList<TCBField> {
  public:
   explicit TCBFieldList(TCBTable* owner) : owner_(owner) {}
   void Add(const std::string& name, int field_type, int field_length, int decimal);
-  void Clear() { items_.clear(); }
-  int Count() const { return static_cast<int>(items_.size()); }
-  const TCBField& operator[](int i) const { return items_[i]; }
-  TCBField& operator[](int i) { return items_[i]; }
   void Assign(const TCBFieldList& other) { items_ = other.items_; }
   TCBTable* Owner() const { return owner_; }
 
  private:
   TCBTable* owner_;
-  std::vector<TCBField> items_;
 };
 
 struct TCBTag {
@@ -51,22 +48,17 @@ struct TCBTag {
   bool Desc = false;
 };
 
-class TCBTagList {
+class TCBTagList : public TDefinitionList<TCBTag> {
  public:
   explicit TCBTagList(TCBTable* owner) : owner_(owner) {}
   void Add(const std::string& name, const std::string& expr, const std::string& filter,
            bool unique, bool desc);
-  void Clear() { items_.clear(); }
-  int Count() const { return static_cast<int>(items_.size()); }
-  const TCBTag& operator[](int i) const { return items_[i]; }
-  TCBTag& operator[](int i) { return items_[i]; }
   // Copies the other list item by item.
   void Assign(const TCBTagList& other) { items_ = other.items_; }
   TCBTable* Owner() const { return owner_; }
 
  private:
   TCBTable* owner_;
-  std::vector<TCBTag> items_;
 };
 
 class TLockedRowList {
@@ -83,7 +75,7 @@ class TLockedRowList {
 
 enum class TCBTableState { Inactive, Browse, Edit, Insert };
 
-class TCBTable {
+class TCBTable : NonCopyable {
  public:
   using TNotifyEvent = std::function<void(TCBTable&)>;
   using TErrorEvent = std::function<void(TCBTable&, int& code)>;
@@ -91,8 +83,6 @@ class TCBTable {
 
   TCBTable();
   ~TCBTable();
-  TCBTable(const TCBTable&) = delete;
-  TCBTable& operator=(const TCBTable&) = delete;
 
   // Properties.
   TCBDataBase* DataBaseName() const { return database_; }
@@ -179,6 +169,11 @@ class TCBTable {
   void CheckError(FileKind kind, bool always = false);
   [[noreturn]] void RaiseEngineFailure(int code, const std::string& lead = {});
   void CheckBrowse();
+  // Posts a pending edit; false when no data file is open.
+  bool BrowseOpen();
+  // One accepted record forward (direction 1) or back (-1); at the end of the records the
+  // cursor stays where it was.
+  void Step(int direction);
   void ApplyIndexName(const std::string& name);
   void ApplyFilter();
   void DropExpressions();

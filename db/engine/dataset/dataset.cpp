@@ -306,14 +306,18 @@ void TDataSet::Edit() {
   if (AfterEdit) AfterEdit(*this);
 }
 
+void TDataSet::ReturnToBrowse() {
+  state_ = dsBrowse;
+  modified_ = false;
+  Resync();
+}
+
 void TDataSet::Post() {
   CheckActive();
   if (state_ != dsEdit && state_ != dsInsert) return;
   if (BeforePost) BeforePost(*this);
   WithErrorEvent(OnPostError, [this] { InternalPost(); });
-  state_ = dsBrowse;
-  modified_ = false;
-  Resync();
+  ReturnToBrowse();
   DoAfterPost();
 }
 
@@ -322,9 +326,7 @@ void TDataSet::Cancel() {
   if (state_ != dsEdit && state_ != dsInsert) return;
   if (BeforeCancel) BeforeCancel(*this);
   InternalCancel();
-  state_ = dsBrowse;
-  modified_ = false;
-  Resync();
+  ReturnToBrowse();
   DoAfterCancel();
 }
 
@@ -335,9 +337,7 @@ void TDataSet::Delete() {
   if (BeforeDelete) BeforeDelete(*this);
   DoBeforeScroll();
   WithErrorEvent(OnDeleteError, [this] { InternalDelete(); });
-  state_ = dsBrowse;
-  modified_ = false;
-  Resync();
+  ReturnToBrowse();
   if (AfterDelete) AfterDelete(*this);
   DoAfterScroll();
 }

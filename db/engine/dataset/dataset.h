@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/non_copyable.h"
 #include "common/variant.h"
+#include "db/engine/dataset/definition_list.h"
 #include "db/engine/dataset/field.h"
 #include "db/engine/dataset/types.h"
 
@@ -22,19 +24,11 @@ struct TFieldDef {
   int FieldNo = 0;
 };
 
-class TFieldDefs {
+class TFieldDefs : public TDefinitionList<TFieldDef> {
  public:
-  void Clear() { items_.clear(); }
   TFieldDef& Add(const std::string& name, TFieldType type, int size = 0, bool required = false);
   const TFieldDef* Find(const std::string& name) const;  // case-insensitive
-  int Count() const { return static_cast<int>(items_.size()); }
-  const TFieldDef& operator[](int i) const { return items_[i]; }
-  auto begin() const { return items_.begin(); }
-  auto end() const { return items_.end(); }
   bool Updated = false;
-
- private:
-  std::vector<TFieldDef> items_;
 };
 
 constexpr unsigned ixExpression = 0x40;
@@ -45,31 +39,21 @@ struct TIndexDef {
   unsigned Options = 0;
 };
 
-class TIndexDefs {
+class TIndexDefs : public TDefinitionList<TIndexDef> {
  public:
-  void Clear() { items_.clear(); }
   void Add(const std::string& name, const std::string& fields, unsigned options) {
     items_.push_back({name, fields, options});
   }
-  int Count() const { return static_cast<int>(items_.size()); }
-  const TIndexDef& operator[](int i) const { return items_[i]; }
-  auto begin() const { return items_.begin(); }
-  auto end() const { return items_.end(); }
   bool Updated = false;
-
- private:
-  std::vector<TIndexDef> items_;
 };
 
-class TDataSet {
+class TDataSet : NonCopyable {
  public:
   using TDataSetNotifyEvent = std::function<void(TDataSet&)>;
   using TDataSetErrorEvent = std::function<void(TDataSet&, const std::exception&, TDataAction&)>;
 
   explicit TDataSet(std::string name = {});
   virtual ~TDataSet();
-  TDataSet(const TDataSet&) = delete;
-  TDataSet& operator=(const TDataSet&) = delete;
 
   const std::string& Name() const { return name_; }
   virtual void SetName(const std::string& name) { name_ = name; }
@@ -213,6 +197,8 @@ class TDataSet {
   // one the set is empty (both set).
   void Fetch(TGetMode mode, bool bof_when_found, bool eof_when_found);
   void BeginInsert(bool append);
+  // After a post, a cancel or a delete: browse mode, the record read again at the cursor.
+  void ReturnToBrowse();
   template <typename Op>
   void WithErrorEvent(const TDataSetErrorEvent& event, Op op);
 

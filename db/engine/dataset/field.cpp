@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "db/engine/dataset/dataset.h"
 
@@ -19,14 +20,10 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-bool ParseInt(const std::string& text, int32_t& value) {
-  std::string s = Trim(text);
-  if (!s.empty() && s[0] == '+') s.erase(0, 1);
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  return !s.empty() && ec == std::errc() && end == s.data() + s.size();
-}
-
-bool ParseFloat(const std::string& text, double& value) {
+// The whole text as one number: blanks around it and a leading '+' allowed, a decimal comma
+// read as a point (so that an integer text with a comma fails on it).
+template <typename Number>
+bool ParseNumber(const std::string& text, Number& value) {
   std::string s = Trim(text);
   if (!s.empty() && s[0] == '+') s.erase(0, 1);
   for (char& c : s) {
@@ -64,6 +61,22 @@ int32_t RoundToInt(double value, const std::string& name) {
   if (!(r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
     throw EDatabaseError(std::string("Value out of range for field '") + name + "'");
   return static_cast<int32_t>(r);
+}
+
+// The value a numeric field's text gives; kind names the type in the message.
+template <typename Number>
+Number ParsedNumber(const std::string& text, const char* kind) {
+  Number number = 0;
+  if (!ParseNumber(text, number)) throw EDatabaseError("'" + text + "' is not a valid " + kind + " value");
+  return number;
+}
+
+// The native value of the field; nothing when it is null.
+template <typename T>
+std::optional<T> StoredValue(const TField& field) {
+  T value{};
+  if (!field.GetData(&value)) return std::nullopt;
+  return value;
 }
 
 }  // namespace
@@ -156,13 +169,13 @@ void TStringField::SetAsString(const std::string& value) {
 
 int32_t TStringField::AsInteger() const {
   int32_t value = 0;
-  if (!ParseInt(AsString(), value)) ConversionError("integer");
+  if (!ParseNumber(AsString(), value)) ConversionError("integer");
   return value;
 }
 
 double TStringField::AsFloat() const {
   double value = 0;
-  if (!ParseFloat(AsString(), value)) ConversionError("floating-point");
+  if (!ParseNumber(AsString(), value)) ConversionError("floating-point");
   return value;
 }
 
@@ -182,59 +195,47 @@ Variant TStringField::AsVariant() const {
 // --- TIntegerField ----------------------------------------------------------------------
 
 std::string TIntegerField::AsString() const {
-  int32_t value = 0;
-  return GetData(&value) ? std::to_string(value) : std::string();
+  const auto value = StoredValue<int32_t>(*this);
+  return value ? std::to_string(*value) : std::string();
 }
 
 void TIntegerField::SetAsString(const std::string& value) {
   if (Trim(value).empty()) return Clear();
-  int32_t number = 0;
-  if (!ParseInt(value, number))
-    throw EDatabaseError("'" + value + "' is not a valid integer value");
-  SetAsInteger(number);
+  SetAsInteger(ParsedNumber<int32_t>(value, "integer"));
 }
 
-int32_t TIntegerField::AsInteger() const {
-  int32_t value = 0;
-  return GetData(&value) ? value : 0;
-}
+int32_t TIntegerField::AsInteger() const { return StoredValue<int32_t>(*this).value_or(0); }
 
 void TIntegerField::SetAsInteger(int32_t value) { SetData(&value); }
 
 void TIntegerField::SetAsFloat(double value) { SetAsInteger(RoundToInt(value, FieldName())); }
 
 Variant TIntegerField::AsVariant() const {
-  int32_t value = 0;
-  return GetData(&value) ? Variant(value) : Variant();
+  const auto value = StoredValue<int32_t>(*this);
+  return value ? Variant(*value) : Variant();
 }
 
 // --- TFloatField ------------------------------------------------------------------------
 
 std::string TFloatField::AsString() const {
-  double value = 0;
-  return GetData(&value) ? FloatText(value) : std::string();
+  const auto value = StoredValue<double>(*this);
+  return value ? FloatText(*value) : std::string();
 }
 
 void TFloatField::SetAsString(const std::string& value) {
   if (Trim(value).empty()) return Clear();
-  double number = 0;
-  if (!ParseFloat(value, number))
-    throw EDatabaseError("'" + value + "' is not a valid floating-point value");
-  SetAsFloat(number);
+  SetAsFloat(ParsedNumber<double>(value, "floating-point"));
 }
 
 int32_t TFloatField::AsInteger() const { return RoundToInt(AsFloat(), FieldName()); }
 
-double TFloatField::AsFloat() const {
-  double value = 0;
-  return GetData(&value) ? value : 0;
-}
+double TFloatField::AsFloat() const { return StoredValue<double>(*this).value_or(0); }
 
 void TFloatField::SetAsFloat(double value) { SetData(&value); }
 
 Variant TFloatField::AsVariant() const {
-  double value = 0;
-  return GetData(&value) ? Variant(value) : Variant();
+  const auto value = StoredValue<double>(*this);
+  return value ? Variant(*value) : Variant();
 }
 
 // --- TBooleanField ----------------------------------------------------------------------
