@@ -618,6 +618,23 @@ Value Eval(const Node& n, const char* rec) {
   return Value{};
 }
 
+// The length of a whole number written plainly at the end of a field: blanks, then an
+// optional minus and up to fifteen digits without a leading zero ("0" alone, not "-0").
+// Such a text is its own Str; 0 for any other text.
+size_t PlainWholeNumber(const char* p, size_t len) {
+  size_t i = 0;
+  while (i < len && p[i] == ' ') ++i;
+  const size_t start = i;
+  if (i < len && p[i] == '-') ++i;
+  const size_t digits = len - i;
+  if (digits == 0 || digits > 15) return 0;
+  for (size_t k = i; k < len; ++k) {
+    if (p[k] < '0' || p[k] > '9') return 0;
+  }
+  if (p[i] == '0' && (digits > 1 || i > start)) return 0;
+  return len - start;
+}
+
 // Writes the text of a text node into out, as Eval's text would read, and returns its
 // length; kNoRoom when more than room bytes would be needed. Key expressions are chains
 // of Str, Upper, Left, Dtos and fields, built here in place instead of in strings.
@@ -630,10 +647,24 @@ size_t EmitText(const Node& n, const char* rec, char* out, size_t room) {
       if (size_t(n.field->len) > room) return kNoRoom;
       std::memcpy(out, rec + n.field->offset, size_t(n.field->len));
       return size_t(n.field->len);
-    case Op::kStr:
+    case Op::kStr: {
       if (n.b != 0 || size_t(n.a) > room) break;
-      if (!FormatWholeNumber(Eval(*n.args[0], rec).number, n.a, out)) break;
+      // Str of a number field, the usual key, takes the field's digits as they stand when
+      // they are written plainly (blanks, a minus, digits without a leading zero).
+      const Node& arg = *n.args[0];
+      if (arg.op == Op::kField && arg.type == 'N') {
+        if (const size_t len = PlainWholeNumber(rec + arg.field->offset, size_t(arg.field->len));
+            len != 0 && len <= size_t(n.a)) {
+          std::memset(out, ' ', size_t(n.a) - len);
+          std::memcpy(out + size_t(n.a) - len, rec + arg.field->offset + arg.field->len - len, len);
+          return size_t(n.a);
+        }
+      }
+      const double value = arg.op == Op::kField && arg.type == 'N' ? ParseNumber(rec + arg.field->offset, size_t(arg.field->len))
+                                                                    : Eval(arg, rec).number;
+      if (!FormatWholeNumber(value, n.a, out)) break;
       return size_t(n.a);
+    }
     case Op::kUpper: {
       const size_t len = EmitText(*n.args[0], rec, out, room);
       if (len == kNoRoom) return kNoRoom;

@@ -138,7 +138,8 @@ TEST_F(ExpressionTest, KeyTextBuiltInPlaceMatchesEvaluation) {
       "Str(UID, 10)", "Upper(FNAME)+Str(UID, 10)", "Str(UID, 10)+Upper(Left(FNAME, 4))+DTOS(fDate)+Str(UID, 10)",
       "Str(UID, 3)", "Str(PRICE, 12, 2)", "Str(PRICE)", "FNAME", "Left(FNAME, 20)", "Trim(FNAME)+Str(UID, 5)",
       "IIF(FSELF, FNAME, Upper(FNAME))", "DTOS(fDate)", "UID", "FSELF", "Right(FNAME, 3)+Lower(FNAME)"};
-  const char* uids[] = {"42", "", "-7", "12345", "99999999999", "1.5", "-0", "abc"};
+  const char* uids[] = {"42", "", "-7", "12345", "99999999999", "1.5", "-0", "abc",
+                        "0", "007", "-012", "-1234567890", "+5", "42 ", "- 5"};
   const char* names[] = {"", "ёлка ab", "ZZZZZZZZZZ", "a"};
   const char* dates[] = {"20240229", "", "20230231", "00000000"};
   for (const char* text : expressions) {

@@ -95,6 +95,12 @@ void KeyRuns::Add(const uint8_t* entry) {
 
 void KeyRuns::SortBuffer() {
   const size_t n = buffer_.size() / entry_size_;
+  // Keys that grow with the record number arrive sorted already.
+  bool in_order = true;
+  for (size_t i = 1; i < n && in_order; ++i) {
+    in_order = KeyList::Compare(&buffer_[(i - 1) * entry_size_], &buffer_[i * entry_size_], entry_size_) < 0;
+  }
+  if (in_order) return;
   std::vector<uint32_t> order;
   KeyList::SortedOrder(buffer_.data(), n, entry_size_, order);
   std::vector<uint8_t> sorted(buffer_.size());
