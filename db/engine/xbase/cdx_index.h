@@ -1,7 +1,9 @@
 #pragma once
 // The production index of a table: its tags, each an expression, an optional FOR filter
-// and the sorted keys in memory (KeyList). The compact compound file (.cdx) is read
-// whole on open and written whole, compactly, on Flush when something changed.
+// and the sorted keys in memory (KeyList), with the keys of appended records waiting
+// apart in sorted runs (KeyRuns) until a reader needs them. The compact compound file
+// (.cdx) is read whole on open and written whole, compactly, on Flush when something
+// changed: page by page as the keys and the runs are merged, never as one image.
 
 #include <cstdint>
 #include <functional>
