@@ -223,11 +223,47 @@ void KeyList::SortedOrder(const uint8_t* base, size_t waiting, size_t size, std:
     items[i] = Item{word(entry, common), word(entry, common + 8), uint32_t(i)};
   }
   const size_t rest = std::min(common + 16, size);
-  std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+  auto below = [&](const Item& a, const Item& b) {
     if (a.high != b.high) return a.high < b.high;
     if (a.low != b.low) return a.low < b.low;
     return CompareBytes(base + size_t(a.index) * size + rest, base + size_t(b.index) * size + rest, size - rest) < 0;
-  });
+  };
+  // Most of the sixteen bytes are alike in every item (digits of small numbers, the high
+  // bytes of record numbers): a stable counting sort on each byte that varies, from the
+  // last, beats comparing when only a few vary.
+  uint64_t vary_high = 0, vary_low = 0;
+  for (const Item& it : items) {
+    vary_high |= it.high ^ items[0].high;
+    vary_low |= it.low ^ items[0].low;
+  }
+  std::vector<std::pair<bool, int>> passes;  // (in high, shift), least significant first
+  for (int shift = 0; shift < 64; shift += 8) {
+    if ((vary_low >> shift) & 0xFF) passes.emplace_back(false, shift);
+  }
+  for (int shift = 0; shift < 64; shift += 8) {
+    if ((vary_high >> shift) & 0xFF) passes.emplace_back(true, shift);
+  }
+  if (waiting < 1024 || passes.size() > 6) {
+    std::sort(items.begin(), items.end(), below);
+  } else {
+    std::vector<Item> sorted(waiting);
+    for (const auto& [in_high, shift] : passes) {
+      size_t start[257] = {};
+      for (const Item& it : items) ++start[(((in_high ? it.high : it.low) >> shift) & 0xFF) + 1];
+      for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
+      for (const Item& it : items) sorted[start[((in_high ? it.high : it.low) >> shift) & 0xFF]++] = it;
+      items.swap(sorted);
+    }
+    if (rest < size) {
+      // Items alike in all sixteen bytes are told apart by the bytes after them.
+      for (size_t i = 0; i < waiting;) {
+        size_t j = i + 1;
+        while (j < waiting && items[j].high == items[i].high && items[j].low == items[i].low) ++j;
+        if (j - i > 1) std::sort(items.begin() + i, items.begin() + j, below);
+        i = j;
+      }
+    }
+  }
   for (size_t i = 0; i < waiting; ++i) order[i] = items[i].index;
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -94,6 +96,37 @@ TEST(KeyListTest, OrderedBatchesMergeLikeAnyOther) {
   }
   EXPECT_EQ(list.Count(), model.size());
   EXPECT_EQ(Contents(list), std::vector<std::string>(model.begin(), model.end()));
+}
+
+// The order of a batch, whether its varying bytes are few (counted), many (compared) or
+// lie past the first sixteen after the shared prefix.
+TEST(KeyListTest, SortedOrderOfBatchesOfAnyShape) {
+  std::mt19937 random(9);
+  const auto digit = [&] { return char('0' + random() % 10); };
+  const std::vector<std::function<std::string()>> shapes = {
+      [&] { return std::string(30, ' ') + digit() + digit() + std::string(7, 'x') + digit(); },  // few, then far
+      [&] {
+        std::string e(40, ' ');
+        for (char& c : e) c = char(random() % 256);  // every byte varies
+        return e;
+      },
+      [&] { return std::string(20, 'a') + digit() + std::string(18, 'b') + digit(); }};
+  for (const auto& shape : shapes) {
+    for (const size_t count : {size_t(300), size_t(5000)}) {
+      std::vector<std::string> entries;
+      std::string batch;
+      for (size_t i = 0; i < count; ++i) {
+        entries.push_back(shape());
+        batch += entries.back();
+      }
+      std::vector<uint32_t> order;
+      KeyList::SortedOrder(reinterpret_cast<const uint8_t*>(batch.data()), count, 40, order);
+      std::vector<std::string> sorted;
+      for (uint32_t i : order) sorted.push_back(entries[i]);
+      std::sort(entries.begin(), entries.end());
+      EXPECT_EQ(sorted, entries) << count;
+    }
+  }
 }
 
 }  // namespace
