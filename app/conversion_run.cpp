@@ -1,9 +1,5 @@
 #include "app/conversion_run.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
 #include <limits>
 #include <string>
 
@@ -12,6 +8,7 @@
 #include "app/stage_frame.h"
 #include "common/codepage.h"
 #include "common/file.h"
+#include "common/platform.h"
 #include "db/database_files.h"
 #include "db/engine/cb_errors.h"
 #include "db/engine/xbase/xbase.h"
@@ -27,19 +24,10 @@ const char kQuestion[] =
     "Продолжить?";
 
 // Creates the directory and every missing parent; raises with the reason when it cannot.
-void CreateDirectories(const std::string& path) {
-  std::string partial;
-  for (size_t i = 0; i <= path.size(); ++i) {
-    if (i < path.size() && path[i] != '/') continue;
-    partial = path.substr(0, i);
-    if (partial.empty()) continue;
-    if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) {
-      throw Exception(W("Не могу создать каталог ") + partial + ": " + std::strerror(errno));
-    }
-  }
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    throw Exception(W("Не могу создать каталог ") + path);
+void RequireDirectory(const std::string& path) {
+  std::string failed_part;
+  if (!CreateDirectories(path, failed_part)) {
+    throw Exception(W("Не могу создать каталог ") + failed_part + ": " + SystemErrorText());
   }
 }
 
@@ -157,7 +145,7 @@ void ConversionRun::RunStages() {
 void ConversionRun::PrepareDatabase() {
   phase_ = Phase::kPreparing;
   const std::string& directory = main_.dtbKestrel.DataPath();
-  CreateDirectories(directory);
+  RequireDirectory(directory);
   RequireWritableDirectory(directory);
   // Tables left open by an earlier failed run are ours, not another program's.
   main_.dtbKestrel.CloseAll();

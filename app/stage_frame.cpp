@@ -82,6 +82,7 @@ void StageFrame::Walk(TLegacyTable& source, const std::function<void(int row)>& 
   if (dry_) {
     for (const TLegacyFieldDef& def : source.FieldDefs()) every_field.emplace_back(&source.FieldByName(def.name), def.kind);
   }
+  window_.SetProgressStage(counts_.source + " -> " + counts_.target);
   int row = 0;
   // The examples of the report name the record being converted: by its identifier, read
   // only when an example is taken, or by its number.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <ctime>
 
+#include "common/platform.h"
+
 namespace ks {
 namespace {
 
@@ -67,9 +69,7 @@ void DecodeDate(DateTime date, int& year, int& month, int& day) {
 }
 
 DateTime Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = LocalTime(std::time(nullptr));
   DateTime out;
   TryEncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, out);
   return out;

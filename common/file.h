@@ -1,12 +1,17 @@
 #pragma once
 // The thin file layer under the dBASE engine and the Paradox reader: positioned reads and
-// writes on a POSIX descriptor, with a fault hook so that tests can make a write fail
-// (full disk, short write) or a read come up short without a real broken disk.
+// writes and record locks on a file of the system (file_posix.cpp, file_win32.cpp), with a
+// fault hook so that tests can make a write fail (full disk, short write) or a read come up
+// short without a real broken disk. Paths are Windows-1251 text, as in common/platform.h.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "common/platform.h"
 
 namespace ks {
 
@@ -23,11 +28,11 @@ class File {
   File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
 
-  // False with errno set when the file cannot be opened.
+  // False with errno set (ENOENT for a missing file or directory) when the file cannot be
+  // opened; SystemErrorText() then says why.
   bool Open(const std::string& path, Mode mode);
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
-  int Descriptor() const { return fd_; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
   const std::string& Path() const { return path_; }
 
   // Reads up to size bytes at offset; returns the number read (short at the end of the
@@ -43,9 +48,22 @@ class File {
   // -1 on an error.
   int64_t Size() const;
 
+  enum class LockResult { kLocked, kHeldElsewhere, kFailed };
+  // Locks length bytes at offset exclusively, without waiting. Other processes and the other
+  // open files of this process see the lock and are refused; a range this File holds already
+  // is granted again.
+  LockResult LockRange(uint64_t offset, uint64_t length);
+  // Releases every range this File has locked.
+  bool UnlockRanges();
+
  private:
-  int fd_ = -1;
+  // A descriptor on POSIX, a HANDLE on Windows; -1 is "none" on both.
+  using NativeHandle = intptr_t;
+  static constexpr NativeHandle kNoHandle = -1;
+
+  NativeHandle handle_ = kNoHandle;
   std::string path_;
+  std::vector<std::pair<uint64_t, uint64_t>> locked_;  // offset, length
 };
 
 // Test hook, process-wide: when set, consulted before every read and write. It gets the
@@ -64,7 +82,7 @@ bool SyncFile(const std::string& path);
 // keeps them durable by itself has nothing to do here and succeeds.
 bool SyncDirectory(const std::string& path);
 
-bool FileExists(const std::string& path);
-bool RemoveFile(const std::string& path);
+// True when the path names anything (links followed).
+inline bool FileExists(const std::string& path) { return KindOfPath(path) != PathKind::kMissing; }
 
 }  // namespace ks

@@ -1,7 +1,9 @@
 #include "common/ini_file.h"
 
-#include <fstream>
-#include <strings.h>
+#include <sstream>
+
+#include "common/codepage.h"
+#include "common/file.h"
 
 namespace ks {
 namespace {
@@ -15,15 +17,27 @@ std::string Trim(const std::string& s) {
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+  return UpperCp1251(a) == UpperCp1251(b);
+}
+
+// The whole file; false when it cannot be read. Read through File, so that a path in
+// Windows-1251 reaches the system as it is meant.
+bool ReadWholeFile(const std::string& path, std::string& text) {
+  File file;
+  if (!file.Open(path, File::Mode::kReadOnly)) return false;
+  const int64_t size = file.Size();
+  if (size < 0) return false;
+  text.resize(static_cast<size_t>(size));
+  return file.ReadExactAt(0, text.data(), text.size());
 }
 
 }  // namespace
 
 std::string ReadIniString(const std::string& path, const std::string& section, const std::string& key,
                           const std::string& default_value) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return default_value;
+  std::string content;
+  if (!ReadWholeFile(path, content)) return default_value;
+  std::istringstream in(content);
   std::string line;
   bool in_section = false;
   while (std::getline(in, line)) {

@@ -2,18 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <unistd.h>
+
+#include "common/platform.h"
 
 namespace ks {
 namespace {
 
 class IniFileTest : public ::testing::Test {
  protected:
-  std::string path_ = ::testing::TempDir() + "ks_ini_" + std::to_string(getpid()) + ".ini";
+  std::string dir_ = CreateTemporaryDirectory("ks_ini_");
+  std::string path_ = dir_ + "ks.ini";
   void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
-  void TearDown() override { std::remove(path_.c_str()); }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 };
 
 TEST_F(IniFileTest, FindsKeyWithoutRegardToCase) {

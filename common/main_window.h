@@ -15,6 +15,9 @@ class IMainWindow {
   virtual void AddLogLine(const std::string& text) = 0;
   virtual void SetProgressMax(int max) = 0;
   virtual void SetProgressPosition(int position) = 0;
+  // Names what the bar shows from now on, such as "Document -> Doc.dbf", so that a long stage
+  // does not look like a hang. A window that shows no such text ignores it.
+  virtual void SetProgressStage(const std::string& stage) { (void)stage; }
   // Warning box with OK and Cancel; true only for OK.
   virtual bool ConfirmOkCancel(const std::string& text) = 0;
   // Modal error box with one OK button (the open-table message of table creation).

@@ -1,24 +1,22 @@
 #include "db/database_files.h"
 
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
-
+#include "common/codepage.h"
 #include "common/file.h"
+#include "common/platform.h"
 
 namespace ks {
 namespace {
 
 bool HasExtension(const std::string& name, const std::string& ext) {
   const size_t dot = name.rfind('.');
-  return dot != std::string::npos && strcasecmp(name.c_str() + dot + 1, ext.c_str()) == 0;
+  return dot != std::string::npos && UpperCp1251(name.substr(dot + 1)) == UpperCp1251(ext);
 }
 
 // A file, or a link of any kind: the entry itself, never what a link leads to, so that a
 // clean-up removes the link and leaves its target alone.
 bool IsFileOrLink(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode));
+  const PathKind kind = KindOfEntry(path);
+  return kind == PathKind::kFile || kind == PathKind::kLink;
 }
 
 // Byte 28 of a table file header: bit 0 says a structural index file belongs to it.
@@ -27,21 +25,12 @@ constexpr unsigned char kStructuralIndexFlag = 0x01;
 
 }  // namespace
 
-std::string WithTrailingDelimiter(const std::string& path) {
-  if (path.empty() || path.back() == '/') return path;
-  return path + "/";
-}
-
 std::vector<std::string> FilesWithExtension(const std::string& directory, const std::string& ext) {
   std::vector<std::string> names;
   const std::string dir = WithTrailingDelimiter(directory);
-  DIR* handle = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (handle == nullptr) return names;
-  while (const dirent* entry = ::readdir(handle)) {
-    const std::string name = entry->d_name;
+  for (const std::string& name : DirectoryEntries(dir)) {
     if (HasExtension(name, ext) && IsFileOrLink(dir + name)) names.push_back(name);
   }
-  ::closedir(handle);
   return names;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/paths.h"
+
 namespace ks {
 
 // True when the directory holds no file with the extension "dbf", "cdx" or "fpt" (compared
@@ -20,8 +22,5 @@ std::vector<std::string> FilesWithExtension(const std::string& directory, const 
 // looks for an index file that is gone. False when the file cannot be opened or written or
 // is no table file; true also when the flag was not set.
 bool ClearStructuralIndexFlag(const std::string& dbf_path);
-
-// The path with a trailing "/" added when it is not empty and lacks one.
-std::string WithTrailingDelimiter(const std::string& path);
 
 }  // namespace ks

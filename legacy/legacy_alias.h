@@ -7,8 +7,8 @@
 namespace ks {
 
 // The directory of the alias VeltroData: ks.ini, section "ALIASES", key "VeltroData"; by
-// default the program's directory followed by "VeltroData/". A relative setting counts from
-// the program's directory. The result always ends with "/".
+// default the program's directory followed by "VeltroData" and the delimiter. A relative
+// setting counts from the program's directory. The result always ends with a delimiter.
 std::string ResolveLegacyAlias(const std::string& ini_path, const std::string& app_dir);
 
 // The path of the file dir + name, the name matched without regard to case (Document.DB,

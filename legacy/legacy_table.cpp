@@ -6,6 +6,7 @@
 
 #include "common/codepage.h"
 #include "common/exception.h"
+#include "common/paths.h"
 #include "legacy/legacy_alias.h"
 
 namespace ks {
@@ -71,8 +72,7 @@ void TLegacyTable::RequireActive() const {
 }
 
 void TLegacyTable::SetDirectory(std::string dir) {
-  if (!dir.empty() && dir.back() != '/') dir += '/';
-  directory_ = std::move(dir);
+  directory_ = WithTrailingDelimiter(dir);
 }
 
 void TLegacyTable::SetTableName(std::string table_name) {

@@ -1,11 +1,11 @@
 #include "legacy/paradox_blob_file.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "common/byte_order.h"
 #include "common/codepage.h"
 #include "common/exception.h"
+#include "common/platform.h"
 
 namespace ks {
 namespace {
@@ -34,7 +34,7 @@ ParadoxBlobPointer DecodeParadoxBlobPointer(const uint8_t* pointer) {
 
 void ParadoxBlobFile::Open(const std::string& path) {
   if (!file_.Open(path, File::Mode::kReadOnly)) {
-    Fail(std::string("не открывается файл примечаний: ") + std::strerror(errno));
+    Fail(std::string("не открывается файл примечаний: ") + Cp1251ToUtf8(SystemErrorText()));
   }
   const int64_t size = file_.Size();
   if (size < 0) Fail("не читается размер файла примечаний");

@@ -1,7 +1,6 @@
 #include "legacy/paradox_table.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include "common/codepage.h"
 #include "common/exception.h"
 #include "common/number_text.h"
+#include "common/platform.h"
 
 namespace ks {
 namespace {
@@ -36,8 +36,7 @@ void ParadoxTable::Open(const std::string& db_path, const std::string& blob_path
   Close();
   label_ = label;
   if (!file_.Open(db_path, File::Mode::kReadOnly)) {
-    const int error = errno;
-    throw Exception(W("Не открывается таблица ") + label + " (" + db_path + "): " + std::strerror(error));
+    throw Exception(W("Не открывается таблица ") + label + " (" + db_path + "): " + SystemErrorText());
   }
   try {
     const int64_t size = file_.Size();
@@ -98,7 +97,7 @@ const uint8_t* ParadoxTable::Block(int block) {
   window_.resize(wanted * block_size);
   window_blocks_ = 0;
   const int64_t got = file_.ReadAt(header_.BlockOffset(block), window_.data(), window_.size());
-  if (got < 0) Fail("ошибка чтения блока " + std::to_string(block) + ": " + std::strerror(errno));
+  if (got < 0) Fail("ошибка чтения блока " + std::to_string(block) + ": " + Cp1251ToUtf8(SystemErrorText()));
   const size_t whole = static_cast<size_t>(got) / block_size;
   if (whole == 0) Fail("файл обрывается на блоке " + std::to_string(block));
   window_first_ = block;

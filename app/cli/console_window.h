@@ -1,7 +1,9 @@
 #pragma once
-// The main window of the command line: log lines to standard output in UTF-8, the progress
-// bar to standard error when that is a terminal, the question on the terminal.
+// The main window of the command line: log lines to standard output (UTF-8, or UTF-16 on a
+// Windows console), the progress bar to standard error when that is a console, with the
+// stage it shows and its speed, the question on the console.
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -18,14 +20,21 @@ class ConsoleWindow : public IMainWindow {
   void AddLogLine(const std::string& text) override;
   void SetProgressMax(int max) override;
   void SetProgressPosition(int position) override;
+  void SetProgressStage(const std::string& stage) override;
   bool ConfirmOkCancel(const std::string& text) override;
   void ShowErrorBox(const std::string& text) override;
 
   // Ends the progress line before other output goes to standard error.
   void FinishProgress();
 
+  // The text of the progress line (UTF-8): the bar, the position, the stage (Windows-1251)
+  // and the records per second.
+  static std::string ProgressLine(int position, int max, const std::string& stage, long records_per_second);
+
  private:
+  using Clock = std::chrono::steady_clock;
   void DrawProgress();
+  void Write(std::FILE* stream, const std::string& utf8);
 
   bool answer_yes_;
   std::FILE* in_;
@@ -36,6 +45,10 @@ class ConsoleWindow : public IMainWindow {
   int max_ = 100;
   int position_ = 0;
   int drawn_permille_ = -1;
+  std::string stage_;
+  Clock::time_point stage_start_ = Clock::now();
+  Clock::time_point drawn_at_{};
+  size_t drawn_width_ = 0;
 };
 
 }  // namespace ks

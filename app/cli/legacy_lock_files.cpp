@@ -1,23 +1,20 @@
 #include "app/cli/legacy_lock_files.h"
 
-#include <dirent.h>
-#include <strings.h>
-
 #include <algorithm>
+
+#include "common/codepage.h"
+#include "common/platform.h"
 
 namespace ks {
 
 std::vector<std::string> FindLegacyLockFiles(const std::string& dir) {
   static const char* const kLockFiles[] = {"PDOXUSRS.LCK", "PARADOX.LCK"};
   std::vector<std::string> found;
-  DIR* handle = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (handle == nullptr) return found;
-  while (const dirent* entry = ::readdir(handle)) {
+  for (const std::string& entry : DirectoryEntries(dir)) {
     for (const char* name : kLockFiles) {
-      if (::strcasecmp(entry->d_name, name) == 0) found.emplace_back(entry->d_name);
+      if (UpperCp1251(entry) == name) found.push_back(entry);
     }
   }
-  ::closedir(handle);
   std::sort(found.begin(), found.end());
   return found;
 }

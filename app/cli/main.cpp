@@ -1,8 +1,6 @@
 // ksconvert-cli: the conversion run without a window, for scripted use.
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -17,6 +15,7 @@
 #include "app/startup.h"
 #include "common/codepage.h"
 #include "common/file.h"
+#include "common/platform.h"
 #include "legacy/legacy_alias.h"
 
 namespace {
@@ -26,23 +25,25 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 
-void PrintLines(std::FILE* to, const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) std::fprintf(to, "%s\n", line.c_str());
+// Writes UTF-8 text to a console or stream and flushes it.
+void Print(std::FILE* to, const std::string& utf8) {
+  ks::WriteUtf8(to, utf8);
   std::fflush(to);
 }
 
-// Writes text to path; on failure returns the reason.
+void PrintLines(std::FILE* to, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  Print(to, text);
+}
+
+// Writes text to path; on failure returns the reason (Windows-1251).
 bool WriteTextFile(const std::string& path, const std::string& text, std::string& reason) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    reason = std::strerror(errno);
-    return false;
+  ks::File file;
+  if (file.Open(path, ks::File::Mode::kCreate) && file.WriteAt(0, text.data(), text.size())) {
+    return true;
   }
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int saved = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (written && closed) return true;
-  reason = std::strerror(written ? errno : saved);
+  reason = ks::SystemErrorText();
   return false;
 }
 
@@ -50,27 +51,27 @@ bool WriteTextFile(const std::string& path, const std::string& text, std::string
 
 int main(int argc, char** argv) {
   std::string error;
-  const auto options = ks::ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  const auto options = ks::ParseCliOptions(ks::ProgramArguments(argc, argv), error);
   if (!options) {
-    std::fprintf(stderr, "ksconvert-cli: %s\n\n%s", error.c_str(), ks::kCliUsage);
+    Print(stderr, "ksconvert-cli: " + ks::Cp1251ToUtf8(error) + "\n\n" + ks::kCliUsage);
     return kExitUsage;
   }
   if (options->help) {
-    std::fputs(ks::kCliUsage, stdout);
+    Print(stdout, ks::kCliUsage);
     return kExitDone;
   }
 
   const std::string app_path = ks::ExecutableDirectory();
   const std::string ini_path = options->config.empty() ? ks::DefaultIniPath(app_path) : options->config;
   if (!options->config.empty() && !ks::FileExists(ini_path)) {
-    std::fprintf(stderr, "ksconvert-cli: configuration file not found: %s\n", ini_path.c_str());
+    Print(stderr, "ksconvert-cli: configuration file not found: " + ks::Cp1251ToUtf8(ini_path) + "\n");
     return kExitUsage;
   }
 
   try {
     ks::LoadProcessMetadata();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s\n", ks::Cp1251ToUtf8(e.what()).c_str());
+    Print(stderr, ks::Cp1251ToUtf8(e.what()) + "\n");
     return kExitFailed;
   }
 
@@ -86,12 +87,10 @@ int main(int argc, char** argv) {
     if (!locks.empty()) {
       std::string names;
       for (const std::string& name : locks) names += (names.empty() ? "" : ", ") + name;
-      std::fprintf(stderr,
-                   "ksconvert-cli: warning: the legacy directory %s holds lock files of the legacy database "
-                   "engine (%s): the legacy package may still be running and changing its tables; close it "
-                   "before converting\n",
-                   legacy.c_str(), names.c_str());
-      std::fflush(stderr);
+      Print(stderr, "ksconvert-cli: warning: the legacy directory " + ks::Cp1251ToUtf8(legacy) +
+                        " holds lock files of the legacy database engine (" + ks::Cp1251ToUtf8(names) +
+                        "): the legacy package may still be running and changing its tables; close it "
+                        "before converting\n");
     }
     converter.SetLegacyDirectory(legacy);
     converter.TakeDatabasePath(options->database.empty() ? ks::ReadDatabasePath(ini_path, app_path)
@@ -112,7 +111,7 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     const std::string message = e.what() + converter.Report().Explanation();
     converter.Report().SetError(message);
-    std::fprintf(stderr, "%s\n", ks::Cp1251ToUtf8(message).c_str());
+    Print(stderr, ks::Cp1251ToUtf8(message) + "\n");
     status = kExitFailed;
   }
   if (status == kExitRefused) return status;  // nothing was done, so nothing to report
@@ -134,8 +133,8 @@ int main(int argc, char** argv) {
     const std::string text =
         ks::IsHtmlReportPath(options->report) ? ks::ReportToHtml(converter.Report()) : converter.Report().ToJson();
     if (!WriteTextFile(options->report, text, reason)) {
-      std::fprintf(stderr, "ksconvert-cli: cannot write the report %s: %s\n", options->report.c_str(),
-                   reason.c_str());
+      Print(stderr, "ksconvert-cli: cannot write the report " + ks::Cp1251ToUtf8(options->report) + ": " +
+                        ks::Cp1251ToUtf8(reason) + "\n");
       status = kExitFailed;
     }
   }

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 #include "common/exception.h"
+#include "common/paths.h"
+#include "common/platform.h"
 #include "db/engine/cb_errors.h"
 #include "db/engine/cb_table.h"
 
@@ -98,10 +99,9 @@ bool TCBEngine::Start() {
 }
 
 // The host of the first database's directory when it is a network path ("//host/share/..."),
-// else the whole absolute path, as the connect step expects.
+// else the whole full path, as the connect step expects.
 std::string TCBEngine::ServerFromFirstDatabase() const {
-  std::error_code ec;
-  std::string path = std::filesystem::absolute(databases_.front()->DataPath(), ec).string();
+  std::string path = FullNetworkPath(databases_.front()->DataPath());
   if (path.rfind("//", 0) == 0 || path.rfind("\\\\", 0) == 0) {
     path.erase(0, 2);
     const size_t end = path.find_first_of("/\\");
@@ -185,7 +185,7 @@ void TCBDataBase::SetDataPath(const std::string& path) {
   if (path == data_path_) return;
   CloseAll();
   data_path_ = path;
-  if (!data_path_.empty() && data_path_.back() != '/') data_path_ += '/';
+  data_path_ = WithTrailingDelimiter(data_path_);
 }
 
 void TCBDataBase::SetCBEngine(TCBEngine* engine) {

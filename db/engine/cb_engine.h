@@ -93,7 +93,7 @@ class TCBDataBase : NonCopyable {
 
   const std::string& Name() const { return name_; }
   void SetName(const std::string& name);  // a new name closes the open tables first
-  // The table directory; when not empty it always ends with "/".
+  // The table directory; when not empty it always ends with the path delimiter.
   const std::string& DataPath() const { return data_path_; }
   void SetDataPath(const std::string& path);
   TCBEngine* CBEngine() const { return engine_; }

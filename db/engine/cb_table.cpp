@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <random>
 
 #include "common/codepage.h"
+#include "common/platform.h"
 #include "db/engine/cb_engine.h"
 #include "db/engine/field_text.h"
 
@@ -76,13 +76,7 @@ int TCBTable::ErrorCode() const {
 
 std::string TCBTable::BuildFileName() const {
   if (database_ == nullptr || table_name_.empty()) return std::string();
-  std::error_code ec;
-  std::filesystem::path path =
-      std::filesystem::absolute(database_->DataPath() + table_name_, ec).lexically_normal();
-  // Only the file name is ours to fold; directories stay exactly as configured.
-  const std::string lowered = LowerCp1251(path.filename().string());
-  path.replace_filename(lowered);
-  return path.string();
+  return TableFilePath(database_->DataPath() + table_name_);
 }
 
 // --- errors -----------------------------------------------------------------------------

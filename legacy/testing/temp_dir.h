@@ -6,21 +6,20 @@
 #include <string>
 
 #include "common/non_copyable.h"
+#include "common/platform.h"
 
 namespace ks::testing {
 
 class TempDir : NonCopyable {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ks_legacy_XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern + "/";
+    path_ = CreateTemporaryDirectory("ks_legacy_");
   }
   ~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  // With a trailing "/".
+  // With a trailing delimiter.
   const std::string& Path() const { return path_; }
 
  private:

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "common/platform.h"
 #include "db/engine/cb_dataset.h"
 #include "db/engine/cb_engine.h"
 
@@ -17,9 +18,7 @@ namespace ks::testing {
 class TableDirectory : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/ks_dbengine_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = std::string(pattern) + "/";
+    dir_ = CreateTemporaryDirectory("ks_dbengine_");
     ASSERT_TRUE(engine_.Start());
     database_.SetCBEngine(&engine_);
     database_.SetDataPath(dir_);

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
+
+#include "common/paths.h"
+#include "common/platform.h"
 
 #include "common/byte_order.h"
 #include "db/engine/xbase/cdx_index.h"
@@ -15,11 +17,11 @@ namespace {
 
 constexpr uint8_t kEof = 0x1A;
 // Record locks live one byte per record in this range, far beyond any real data.
-constexpr off_t kLockBase = off_t(1) << 40;
+constexpr uint64_t kLockBase = uint64_t(1) << 40;
 
 // NAME.dbf -> NAME.fpt (or .cdx), keeping the case of the extension.
 std::string SiblingPath(const std::string& path, const char* lower_ext) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = LastDelimiter(path);
   const size_t dot = path.rfind('.');
   std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
   const bool upper = dot != std::string::npos && dot + 1 < path.size() && path[dot + 1] >= 'A' && path[dot + 1] <= 'Z';
@@ -215,9 +217,7 @@ int DbfTable::AppendRecord(const char* record, uint32_t* recno) {
 int DbfTable::WriteHeader() {
   if (!header_dirty_) return 0;
   uint8_t head[32] = {};
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
+  const std::tm tm = LocalTime(std::time(nullptr));
   head[0] = version_;
   head[1] = uint8_t(tm.tm_year);
   head[2] = uint8_t(tm.tm_mon + 1);
@@ -274,13 +274,10 @@ int DbfTable::SetIndexFlag(bool on) {
 
 int DbfTable::Lock(uint32_t recno) {
   read_ahead_.Drop();  // the locked record is read fresh from the file
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = kLockBase + off_t(recno);
-  fl.l_len = 1;
-  if (::fcntl(file_.Descriptor(), F_OFD_SETLK, &fl) != 0) {
-    return errno == EACCES || errno == EAGAIN ? r4locked : e4read;
+  switch (file_.LockRange(kLockBase + recno, 1)) {
+    case File::LockResult::kLocked: break;
+    case File::LockResult::kHeldElsewhere: return r4locked;
+    case File::LockResult::kFailed: return e4read;
   }
   holds_locks_ = true;
   return 0;
@@ -288,13 +285,8 @@ int DbfTable::Lock(uint32_t recno) {
 
 int DbfTable::UnlockAll() {
   if (!holds_locks_) return 0;
-  struct flock fl {};
-  fl.l_type = F_UNLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = kLockBase;
-  fl.l_len = 0;
   holds_locks_ = false;
-  return ::fcntl(file_.Descriptor(), F_OFD_SETLK, &fl) == 0 ? 0 : e4read;
+  return file_.UnlockRanges() ? 0 : e4read;
 }
 
 }  // namespace ks::xbase

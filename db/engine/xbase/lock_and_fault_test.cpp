@@ -1,12 +1,11 @@
 // Record locks between processes, write and read faults through the file hook, and
 // damaged data files.
 
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <cstdlib>
 #include <fstream>
 
 #include "common/file.h"
+#include "common/platform.h"
 #include "db/engine/xbase/testing/test_util.h"
 
 namespace ks::xbase::testing {
@@ -28,20 +27,24 @@ class LockAndFaultTest : public EngineTest {
     EXPECT_EQ(d4flush(data), 0);
     return data;
   }
-  // Result of locking recno from a separate process with its own engine.
+  // Result of locking recno from a separate process with its own engine: this test
+  // program once more, running only LockChild.LocksOneRecord.
   int LockInChild(int recno) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      Code4* engine = code4initP();
-      Data4* data = d4open(engine, Path("t.dbf").c_str());
-      const int rc = data ? d4lockInternal(data, recno, 1, 1) : 99;
-      _exit(rc);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunProcess(ExecutablePath(), {"--gtest_filter=LockChild.LocksOneRecord"},
+                      {"KS_LOCK_CHILD_TABLE=" + Path("t.dbf"), "KS_LOCK_CHILD_RECORD=" + std::to_string(recno)});
   }
 };
+
+// The child's side of LockInChild: locks the record and ends the process with the result
+// (r4locked is 50), still holding its lock. Skipped when not started as a child.
+TEST(LockChild, LocksOneRecord) {
+  const char* table = std::getenv("KS_LOCK_CHILD_TABLE");
+  const char* record = std::getenv("KS_LOCK_CHILD_RECORD");
+  if (table == nullptr || record == nullptr) GTEST_SKIP() << "started by LockAndFaultTest only";
+  Code4* engine = code4initP();
+  Data4* data = d4open(engine, table);
+  std::exit(data ? d4lockInternal(data, std::atoi(record), 1, 1) : 99);
+}
 
 TEST_F(LockAndFaultTest, RecordLocksAreSeenByOtherProcesses) {
   Data4* data = MakeTable(3);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/platform.h"
 #include "db/engine/xbase/xbase.h"
 
 namespace ks::xbase::testing {
@@ -15,8 +16,7 @@ namespace ks::xbase::testing {
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/ks_xbase_XXXXXX";
-    dir_ = mkdtemp(tmpl);
+    dir_ = CreateTemporaryDirectory("ks_xbase_");
     engine_ = code4initP();
     code4safety(engine_, 0);
   }
@@ -24,7 +24,7 @@ class EngineTest : public ::testing::Test {
     code4initUndo(engine_);
     std::filesystem::remove_all(dir_);
   }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return dir_ + name; }
 
   // Writes text into a field of the cursor's record buffer, blank padded or cut.
   static void Put(Data4* data, const char* field, const std::string& text) {

@@ -1,0 +1,158 @@
+// File on a POSIX descriptor; record locks are open-file-description locks, so that they
+// belong to the open file (shared by its cursors) and are seen by every other open file.
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "common/file.h"
+#include "common/file_fault_hook.h"
+
+namespace ks {
+namespace {
+
+int Fd(intptr_t handle) { return static_cast<int>(handle); }
+
+}  // namespace
+
+bool File::Open(const std::string& path, Mode mode) {
+  Close();
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::kReadOnly: flags |= O_RDONLY; break;
+    case Mode::kReadWrite: flags |= O_RDWR; break;
+    case Mode::kCreate:
+      // A new file in the directory, never one an existing entry leads to: a symbolic
+      // or hard link planted under the table's name would otherwise have the table
+      // written through it into a file elsewhere. The old entry goes first (as a link,
+      // not what it points to); then the name must be free and is not followed.
+      if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+      flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+      break;
+  }
+  const int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return false;
+  }
+  handle_ = fd;
+  path_ = path;
+  return true;
+}
+
+void File::Close() {
+  if (handle_ != kNoHandle) ::close(Fd(handle_));  // releases the locks as well
+  handle_ = kNoHandle;
+  locked_.clear();
+}
+
+int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
+  const int64_t allowed = AllowedByFaultHook(path_, false, offset, size);
+  if (allowed < 0) {
+    errno = EIO;
+    return -1;
+  }
+  size_t want = static_cast<size_t>(allowed) < size ? static_cast<size_t>(allowed) : size;
+  size_t done = 0;
+  char* out = static_cast<char*>(data);
+  while (done < want) {
+    const ssize_t n = ::pread(Fd(handle_), out + done, want - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+bool File::WriteAt(uint64_t offset, const void* data, size_t size) {
+  const int64_t allowed = AllowedByFaultHook(path_, true, offset, size);
+  size_t want = size;
+  if (allowed < 0) {
+    errno = EIO;
+    return false;
+  }
+  if (static_cast<size_t>(allowed) < size) want = static_cast<size_t>(allowed);
+  size_t done = 0;
+  const char* in = static_cast<const char*>(data);
+  while (done < want) {
+    const ssize_t n = ::pwrite(Fd(handle_), in + done, want - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (done < size) {
+    errno = ENOSPC;
+    return false;
+  }
+  return true;
+}
+
+bool File::Truncate(uint64_t size) { return ::ftruncate(Fd(handle_), static_cast<off_t>(size)) == 0; }
+
+bool File::Sync() {
+  if (AllowedByFaultHook(path_, true, kFlushOffset, 0) < 0) {
+    errno = EIO;
+    return false;
+  }
+  return ::fsync(Fd(handle_)) == 0;
+}
+
+int64_t File::Size() const {
+  struct stat st {};
+  if (::fstat(Fd(handle_), &st) != 0) return -1;
+  return st.st_size;
+}
+
+File::LockResult File::LockRange(uint64_t offset, uint64_t length) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(offset);
+  fl.l_len = static_cast<off_t>(length);
+  if (::fcntl(Fd(handle_), F_OFD_SETLK, &fl) != 0) {
+    return errno == EACCES || errno == EAGAIN ? LockResult::kHeldElsewhere : LockResult::kFailed;
+  }
+  const std::pair<uint64_t, uint64_t> range{offset, length};
+  if (std::find(locked_.begin(), locked_.end(), range) == locked_.end()) locked_.push_back(range);
+  return LockResult::kLocked;
+}
+
+bool File::UnlockRanges() {
+  bool ok = true;
+  for (const auto& [offset, length] : locked_) {
+    struct flock fl {};
+    fl.l_type = F_UNLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(length);
+    if (::fcntl(Fd(handle_), F_OFD_SETLK, &fl) != 0) ok = false;
+  }
+  locked_.clear();
+  return ok;
+}
+
+bool SyncDirectory(const std::string& path) {
+  if (AllowedByFaultHook(path, true, kFlushOffset, 0) < 0) {
+    errno = EIO;
+    return false;
+  }
+  const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return synced;
+}
+
+}  // namespace ks
