@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
   // After the log: what could not be stored as it is, also when the run stopped early.
   const std::vector<std::string> warnings = converter.Report().WarningLines();
   if (!warnings.empty()) {
-    std::fprintf(stderr, "%s\n", ks::kWarningsHeading);
+    Print(stderr, std::string(ks::kWarningsHeading) + "\n");
     PrintLines(stderr, warnings);
   }
   if (const auto& verification = converter.Report().Verification()) {
