@@ -77,6 +77,8 @@ std::tm LocalTime(std::time_t moment);
 // and returns its exit code; -1 when it could not be started or did not end normally.
 int RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                const std::vector<std::string>& environment = {});
+// Sets a variable of this process's environment (seen by getenv and by child processes).
+void SetProcessEnvironment(const std::string& name, const std::string& value);
 // A new, empty directory under the system's temporary directory, with a trailing delimiter.
 std::string CreateTemporaryDirectory(const std::string& prefix);
 

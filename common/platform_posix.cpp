@@ -156,6 +156,10 @@ int RunProcess(const std::string& program, const std::vector<std::string>& argum
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+void SetProcessEnvironment(const std::string& name, const std::string& value) {
+  ::setenv(name.c_str(), value.c_str(), 1);
+}
+
 std::string CreateTemporaryDirectory(const std::string& prefix) {
   std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
