@@ -14,6 +14,7 @@ packages=(
   libdbd-xbase-perl
   xvfb xauth
   chromium poppler-utils
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 xdotool zip unzip
   locales
 )
 

@@ -2,7 +2,7 @@
 # Runs the whole suite on the build made by tools/setup.sh: every ctest case, then the same
 # cases once more under AddressSanitizer and UndefinedBehaviorSanitizer (a second build in
 # build-asan; KS_SANITIZE=0 leaves it out), then each fuzz target for a fixed number of inputs
-# on its committed corpus.
+# on its committed corpus, and at last the Windows build under Wine (tools/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
@@ -22,3 +22,8 @@ if [ "${KS_SANITIZE:-1}" != 0 ]; then
 fi
 
 bash tools/fuzz.sh "${FUZZ_RUNS:-10000}"
+
+# The Windows programs and their tests under Wine (KS_WINDOWS=0 leaves them out).
+if [ "${KS_WINDOWS:-1}" != 0 ]; then
+  bash tools/test-windows.sh
+fi

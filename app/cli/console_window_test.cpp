@@ -46,6 +46,14 @@ TEST_F(ConsoleWindowTest, ProgressStaysOffWhenStandardErrorIsNoTerminal) {
   EXPECT_EQ(ReadAll(err_), "");
 }
 
+TEST(ConsoleProgressLine, NamesTheStageAndItsSpeed) {
+  EXPECT_EQ(ConsoleWindow::ProgressLine(50, 200, W("Document -> Doc.dbf"), 1234),
+            "[#######                       ] 50/200  Document -> Doc.dbf  1234 зап/с");
+  // Before the first measurement, and for a bar without a stage, only what is known.
+  EXPECT_EQ(ConsoleWindow::ProgressLine(0, 0, "", -1), "[                              ] 0/0");
+  EXPECT_EQ(ConsoleWindow::ProgressLine(3, 3, "", -1), "[##############################] 3/3");
+}
+
 TEST_F(ConsoleWindowTest, QuestionIsRefusedWithoutTerminalAndAcceptedWithYes) {
   ConsoleWindow refusing(false, in_, out_, err_);
   EXPECT_FALSE(refusing.ConfirmOkCancel(W("Продолжить?")));
