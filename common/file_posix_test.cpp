@@ -11,14 +11,14 @@
 namespace ks {
 namespace {
 
-class FileTest : public ::testing::Test {
+class FileLinkTest : public ::testing::Test {
  protected:
   std::string dir_ = CreateTemporaryDirectory("ks_file_");
   std::string path_ = dir_ + "data";
   void TearDown() override { std::filesystem::remove_all(dir_); }
 };
 
-TEST_F(FileTest, CreateReplacesLinksInsteadOfWritingThroughThem) {
+TEST_F(FileLinkTest, CreateReplacesLinksInsteadOfWritingThroughThem) {
   const std::string outside = path_ + ".outside";
   for (const bool symbolic : {true, false}) {
     SCOPED_TRACE(symbolic ? "symbolic link" : "hard link");

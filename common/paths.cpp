@@ -16,4 +16,13 @@ size_t LastDelimiter(std::string_view path) {
   return std::string_view::npos;
 }
 
+std::string WithDefaultExtension(const std::string& path, const char* extension) {
+  const size_t slash = LastDelimiter(path);
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = path.rfind('.');
+  // A name that only starts with a dot (".dbf") has no extension.
+  if (dot != std::string::npos && dot > name) return path;
+  return path + extension;
+}
+
 }  // namespace ks

@@ -10,5 +10,7 @@ namespace ks {
 std::string WithTrailingDelimiter(const std::string& path);
 // Position of the last delimiter of the path; npos when it has none.
 size_t LastDelimiter(std::string_view path);
+// The path with the extension (".dbf") added when its file name has none.
+std::string WithDefaultExtension(const std::string& path, const char* extension);
 
 }  // namespace ks

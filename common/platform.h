@@ -48,6 +48,8 @@ bool RemoveFile(const std::string& path);
 bool DirectoryIsWritable(const std::string& directory);
 // Free bytes for this user on the disk holding the directory; nothing when unknown.
 std::optional<uint64_t> FreeDiskBytes(const std::string& directory);
+// The full, normalised path ("." and ".." resolved against the working directory).
+std::string FullPath(const std::string& path);
 // The full path; on Windows a path on a mapped network drive in its network (UNC) form.
 std::string FullNetworkPath(const std::string& path);
 // The full path the engine identifies a table file by. POSIX: absolute and normalised, the

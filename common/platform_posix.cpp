@@ -83,6 +83,13 @@ std::optional<uint64_t> FreeDiskBytes(const std::string& directory) {
   return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
 }
 
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(path, ec);
+  if (ec) full = path;
+  return full.lexically_normal().string();
+}
+
 std::string FullNetworkPath(const std::string& path) {
   std::error_code ec;
   return std::filesystem::absolute(path, ec).string();

@@ -203,6 +203,12 @@ std::optional<uint64_t> FreeDiskBytes(const std::string& directory) {
   return available.QuadPart;
 }
 
+std::string FullPath(const std::string& path) {
+  std::wstring wide;
+  if (!SystemPath(path, wide)) return path;
+  return WideToCp1251(FullPathOf(wide));
+}
+
 std::string FullNetworkPath(const std::string& path) {
   std::wstring wide;
   if (!SystemPath(path, wide)) return path;

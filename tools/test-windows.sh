@@ -38,7 +38,7 @@ work="$root/build-windows/e2e"
 rm -rf "$work" && mkdir -p "$work"
 legacy="$work/legacy/"
 "$root/build/tools/make-legacy-db" "$legacy" --scale 1 >/dev/null
-"$root/build/app/cli/ksconvert-cli" --legacy "$legacy" --database "$work/linux/" --yes >"$work/linux.log"
+"$root/build/app/cli/ksconvert-cli" --legacy "$legacy" --database "$work/linux/" --yes >"$work/linux.log" 2>"$work/linux.err"
 
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
 # The program in a directory with a Cyrillic name, ks.ini beside it in Windows-1251.
@@ -79,11 +79,13 @@ bad_path "missing drive" 'Q:\ks\db\' "такого диска нет"
 bad_path "too long a name" "C:\\ks\\$(printf 'x%.0s' $(seq 1 300))\\" "длиннее, чем допускает система"
 echo "windows: bad paths give their messages"
 
-# The window on a virtual display.
+# The window on a virtual display. Wine's desktop lives as long as its server and keeps the
+# display it was started with: each display session starts with a server of its own.
 step=$SECONDS
+wineserver -k 2>/dev/null || true
 (cd build-windows && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure --timeout 300 -L display)
-if command -v xdotool >/dev/null; then
-  bash app/win32/window_wine_test.sh build-windows/app/win32/ksconvert.exe "$legacy" "$work/linux" "$work/window"
-fi
+wineserver -k 2>/dev/null || true
+bash app/win32/window_wine_test.sh build-windows/app/win32/ksconvert.exe "$legacy" "$work/linux" "$work/window"
+wineserver -k 2>/dev/null || true
 echo "windows: window tests $((SECONDS - step)) s"
 echo "windows: all passed in $((SECONDS - started)) s"

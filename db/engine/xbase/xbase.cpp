@@ -6,12 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/paths.h"
+#include "common/platform.h"
 #include "db/engine/xbase/cdx_index.h"
 #include "db/engine/xbase/dbf_table.h"
 #include "db/engine/xbase/expression.h"
@@ -31,14 +32,7 @@ namespace {
 using namespace ks::xbase;
 
 // The full, lexically normal path of a table name; ".dbf" added when it has no extension.
-std::string TablePath(const char* name) {
-  std::filesystem::path path(name);
-  if (!path.has_extension()) path += ".dbf";
-  std::error_code ec;
-  std::filesystem::path full = std::filesystem::absolute(path, ec);
-  if (ec) full = path;
-  return full.lexically_normal().string();
-}
+std::string TablePath(const char* name) { return ks::FullPath(ks::WithDefaultExtension(name, ".dbf")); }
 
 Data4* NewCursor(Code4* engine, std::shared_ptr<DbfTable> table) {
   auto data = std::make_unique<Data4>();
@@ -216,9 +210,7 @@ Index4* i4open(Data4* data, const char* name) {
   if (table.Index()) return IndexHandle(table.Index());
   std::string path = table.IndexPath();
   if (name && *name) {
-    std::filesystem::path p(name);
-    if (!p.has_extension()) p += ".cdx";
-    path = std::filesystem::absolute(p).lexically_normal().string();
+    path = ks::FullPath(ks::WithDefaultExtension(name, ".cdx"));
   }
   std::unique_ptr<CompoundIndex> index;
   if (const int rc = CompoundIndex::Open(path, table.Fields(), &index); rc != 0) {
@@ -251,9 +243,7 @@ Index4* i4create(Data4* data, const char* name, const Tag4Info* tags) {
   }
   std::string path = table.IndexPath();
   if (name && *name) {
-    std::filesystem::path p(name);
-    if (!p.has_extension()) p += ".cdx";
-    path = std::filesystem::absolute(p).lexically_normal().string();
+    path = ks::FullPath(ks::WithDefaultExtension(name, ".cdx"));
   }
   if (!table.Index() && data->engine->safety != 0 && ks::FileExists(path)) {
     Fail(data->engine, e4create);
