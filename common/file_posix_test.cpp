@@ -8,14 +8,15 @@
 
 #include <filesystem>
 
+#include "common/testing/scratch_dir_test.h"
+
 namespace ks {
 namespace {
 
-class FileLinkTest : public ::testing::Test {
+class FileLinkTest : public testing::ScratchDirTest {
  protected:
-  std::string dir_ = CreateTemporaryDirectory("ks_file_");
+  FileLinkTest() : ScratchDirTest("ks_file_") {}
   std::string path_ = dir_ + "data";
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 };
 
 TEST_F(FileLinkTest, CreateReplacesLinksInsteadOfWritingThroughThem) {

@@ -5,16 +5,17 @@
 #include <array>
 #include <filesystem>
 
+#include "common/testing/scratch_dir_test.h"
+
 namespace ks {
 namespace {
 
-class FileTest : public ::testing::Test {
+class FileTest : public testing::ScratchDirTest {
  protected:
-  std::string dir_ = CreateTemporaryDirectory("ks_file_");
+  FileTest() : ScratchDirTest("ks_file_") {}
   std::string path_ = dir_ + "data";
   void TearDown() override {
     SetFileFaultHook(nullptr);
-    std::filesystem::remove_all(dir_);
   }
 
   // Writes bytes through a new handle, then flushes the handle, the file by name and its

@@ -6,16 +6,16 @@
 #include <fstream>
 
 #include "common/platform.h"
+#include "common/testing/scratch_dir_test.h"
 
 namespace ks {
 namespace {
 
-class IniFileTest : public ::testing::Test {
+class IniFileTest : public testing::ScratchDirTest {
  protected:
-  std::string dir_ = CreateTemporaryDirectory("ks_ini_");
+  IniFileTest() : ScratchDirTest("ks_ini_") {}
   std::string path_ = dir_ + "ks.ini";
   void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 };
 
 TEST_F(IniFileTest, FindsKeyWithoutRegardToCase) {

@@ -10,14 +10,14 @@
 #include "common/codepage.h"
 #include "common/file.h"
 #include "common/paths.h"
+#include "common/testing/scratch_dir_test.h"
 
 namespace ks {
 namespace {
 
-class PlatformTest : public ::testing::Test {
+class PlatformTest : public testing::ScratchDirTest {
  protected:
-  std::string dir_ = CreateTemporaryDirectory("ks_platform_");
-  void TearDown() override { std::filesystem::remove_all(std::filesystem::u8path(Cp1251ToUtf8(dir_))); }
+  PlatformTest() : ScratchDirTest("ks_platform_") {}
   void Touch(const std::string& path) {
     File f;
     ASSERT_TRUE(f.Open(path, File::Mode::kCreate)) << path;

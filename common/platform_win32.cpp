@@ -94,7 +94,11 @@ bool IsAbsolutePath(const std::string& path) {
   return path.size() >= 3 && path[1] == ':' && IsPathDelimiter(path[2]);
 }
 
-PathKind KindOfPath(const std::string& path) {
+namespace {
+
+// links_as_such: a reparse point (a symbolic link, a junction), which GetFileAttributesW
+// reports itself, is a link rather than what it leads to.
+PathKind KindOf(const std::string& path, bool links_as_such) {
   std::wstring wide;
   if (path.empty() || !SystemPath(path, wide)) return PathKind::kMissing;
   const DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -102,24 +106,18 @@ PathKind KindOfPath(const std::string& path) {
     RecordLastError(path);
     return PathKind::kMissing;
   }
+  if (links_as_such && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return PathKind::kLink;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::kDirectory;
   if (attributes & FILE_ATTRIBUTE_DEVICE) return PathKind::kOther;
   return PathKind::kFile;
 }
 
+}  // namespace
+
+PathKind KindOfPath(const std::string& path) { return KindOf(path, false); }
+
 PathKind KindOfEntry(const std::string& path) {
-  std::wstring wide;
-  if (path.empty() || !SystemPath(path, wide)) return PathKind::kMissing;
-  // GetFileAttributesW reports a reparse point (a symbolic link, a junction) itself.
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    RecordLastError(path);
-    return PathKind::kMissing;
-  }
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return PathKind::kLink;
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::kDirectory;
-  if (attributes & FILE_ATTRIBUTE_DEVICE) return PathKind::kOther;
-  return PathKind::kFile;
+  return KindOf(path, true);
 }
 
 bool CreateDirectories(const std::string& path, std::string& failed_part) {

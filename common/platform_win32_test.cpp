@@ -10,14 +10,14 @@
 #include "common/codepage.h"
 #include "common/file.h"
 #include "common/platform.h"
+#include "common/testing/scratch_dir_test.h"
 
 namespace ks {
 namespace {
 
-class PlatformWin32Test : public ::testing::Test {
+class PlatformWin32Test : public testing::ScratchDirTest {
  protected:
-  std::string dir_ = CreateTemporaryDirectory("ks_win32_");
-  void TearDown() override { std::filesystem::remove_all(std::filesystem::u8path(Cp1251ToUtf8(dir_))); }
+  PlatformWin32Test() : ScratchDirTest("ks_win32_") {}
 };
 
 TEST_F(PlatformWin32Test, CyrillicNamesReachTheSystemAsUnicode) {

@@ -114,8 +114,11 @@ TEST_F(IndexTest, SeeksFullAndPartialKeys) {
     SCOPED_TRACE(std::string(seek.tag) + " " + seek.key);
     d4tagSelectP(data, *seek.tag != '\0' ? d4tag(data, seek.tag) : nullptr);
     EXPECT_EQ(seek.next ? d4seekNext(data, seek.key) : d4seek(data, seek.key), seek.result);
-    if (seek.recno == 0) EXPECT_GT(d4eof(data), 0);
-    else if (seek.recno > 0) EXPECT_EQ(d4recNoLow(data), seek.recno);
+    if (seek.recno == 0) {
+      EXPECT_GT(d4eof(data), 0);
+    } else if (seek.recno > 0) {
+      EXPECT_EQ(d4recNoLow(data), seek.recno);
+    }
   }
 }
 

@@ -74,7 +74,6 @@ namespace {
 
 // ---- walking a tag in its own order (backwards for a descending tag) -------------------
 
-KeyList::Pos WalkFirst(const Tag& t) { return t.Descending() ? t.Keys().Last() : t.Keys().Begin(); }
 KeyList::Pos WalkLast(const Tag& t) { return t.Descending() ? t.Keys().Begin() : t.Keys().Last(); }
 KeyList::Pos WalkNext(const Tag& t, KeyList::Pos p) {
   const KeyList& k = t.Keys();

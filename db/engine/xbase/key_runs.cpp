@@ -121,14 +121,19 @@ bool KeyRuns::ToFile(Run& run) {
   return true;
 }
 
-void KeyRuns::Spill() {
-  if (buffer_.empty()) return;
+KeyRuns::Run KeyRuns::SortedRunOfBuffer() {
   SortBuffer();
   Run run;
   run.count = buffer_.size() / entry_size_;
   run.first.assign(buffer_.begin(), buffer_.begin() + entry_size_);
   run.last.assign(buffer_.end() - entry_size_, buffer_.end());
   run.data.swap(buffer_);
+  return run;
+}
+
+void KeyRuns::Spill() {
+  if (buffer_.empty()) return;
+  Run run = SortedRunOfBuffer();
   ToFile(run);  // else nothing is lost: the run stays in memory
   runs_.push_back(std::move(run));
 }
@@ -141,13 +146,7 @@ int KeyRuns::Merge(const std::function<int(const uint8_t*)>& visit) {
   }
   if (!buffer_.empty()) {
     // What gathered since the last full buffer joins as one more run, in memory.
-    SortBuffer();
-    Run run;
-    run.count = buffer_.size() / entry_size_;
-    run.first.assign(buffer_.begin(), buffer_.begin() + entry_size_);
-    run.last.assign(buffer_.end() - entry_size_, buffer_.end());
-    run.data.swap(buffer_);
-    runs_.push_back(std::move(run));
+    runs_.push_back(SortedRunOfBuffer());
   }
   std::vector<std::unique_ptr<Source>> sources;
   for (const Run& run : runs_) {

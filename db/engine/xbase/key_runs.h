@@ -56,6 +56,8 @@ class KeyRuns {
   bool ToFile(Run& run);
   // The buffer, sorted in place.
   void SortBuffer();
+  // The buffer, sorted, as a run in memory; the buffer is left empty. Not for an empty buffer.
+  Run SortedRunOfBuffer();
 
   size_t entry_size_;
   size_t count_ = 0;

@@ -129,7 +129,9 @@ class SpilledIndexTest : public KeyRunsTest {
         d4tagSelectP(data, nullptr);
       }
     }
-    if (index_memory < 100000) EXPECT_FALSE(TemporaryFiles().empty());
+    if (index_memory < 100000) {
+      EXPECT_FALSE(TemporaryFiles().empty());
+    }
     EXPECT_EQ(d4close(data), 0);
     EXPECT_TRUE(TemporaryFiles().empty());
     std::ifstream in(Path(name + ".cdx"), std::ios::binary);
