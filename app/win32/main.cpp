@@ -10,13 +10,13 @@
 #include "app/converter.h"
 #include "app/startup.h"
 #include "app/win32/main_window_win32.h"
-#include "app/win32/wide_text.h"
+#include "common/win32_text.h"
 #include "db/engine/cb_engine.h"
 
 namespace {
 
 void ShowFailure(const std::string& text) {
-  MessageBoxW(nullptr, ks::WideFromAnsi(text).c_str(), ks::ApplicationTitle(), MB_OK | MB_ICONERROR);
+  MessageBoxW(nullptr, ks::win32::Cp1251ToWide(text).c_str(), ks::ApplicationTitle(), MB_OK | MB_ICONERROR);
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 #include "app/win32/button_glyphs.h"
 #include "app/win32/log_text.h"
 #include "app/win32/resource.h"
-#include "app/win32/wide_text.h"
 #include "app/win32/window_layout.h"
+#include "common/win32_text.h"
 #include "legacy/legacy_alias.h"
 
 namespace ks {
@@ -185,7 +185,7 @@ void TfrmMain::LoadConfiguration(const std::string& app_path, const std::string&
 }
 
 void TfrmMain::AddLogLine(const std::string& text) {
-  const std::wstring line = WideFromAnsi(LogAppendText(text));
+  const std::wstring line = win32::Cp1251ToWide(LogAppendText(text));
   const int end = GetWindowTextLengthW(memCopyLog_);
   SendMessageW(memCopyLog_, EM_SETSEL, end, end);
   SendMessageW(memCopyLog_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
@@ -231,11 +231,11 @@ void TfrmMain::ShowProgress() {
 }
 
 bool TfrmMain::ConfirmOkCancel(const std::string& text) {
-  return MessageBoxW(hwnd_, WideFromAnsi(text).c_str(), ApplicationTitle(), MB_OKCANCEL | MB_ICONWARNING) == IDOK;
+  return MessageBoxW(hwnd_, win32::Cp1251ToWide(text).c_str(), ApplicationTitle(), MB_OKCANCEL | MB_ICONWARNING) == IDOK;
 }
 
 void TfrmMain::ShowErrorBox(const std::string& text) {
-  MessageBoxW(hwnd_, WideFromAnsi(text).c_str(), ApplicationTitle(), MB_OK | MB_ICONERROR);
+  MessageBoxW(hwnd_, win32::Cp1251ToWide(text).c_str(), ApplicationTitle(), MB_OK | MB_ICONERROR);
 }
 
 void TfrmMain::btnRunClick() {
