@@ -1,7 +1,9 @@
 #include "app/converter.h"
 
+#include "app/configuration.h"
 #include "app/conversion_run.h"
 #include "common/codepage.h"
+#include "legacy/legacy_alias.h"
 
 namespace ks {
 
@@ -11,6 +13,12 @@ Converter::~Converter() = default;
 void Converter::TakeDatabasePath(const std::string& database_path) {
   database_path_ = database_path;
   dtmMain.TakeDatabasePath(database_path);
+}
+
+void Converter::LoadConfiguration(const std::string& app_path, const std::string& ini_path) {
+  const std::string ini = ini_path.empty() ? DefaultIniPath(app_path) : ini_path;
+  SetLegacyDirectory(ResolveLegacyAlias(ini, app_path));
+  TakeDatabasePath(ReadDatabasePath(ini, app_path));
 }
 
 void Converter::SetLegacyDirectory(const std::string& directory) {

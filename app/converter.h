@@ -23,6 +23,10 @@ class Converter : NonCopyable {
   void TakeDatabasePath(const std::string& database_path);
   const std::string& DatabasePath() const { return database_path_; }
 
+  // Reads the configuration file (ini_path, or ks.ini in app_path when empty) and takes its
+  // database directory and the legacy alias directory, as both windows do at start-up.
+  void LoadConfiguration(const std::string& app_path, const std::string& ini_path);
+
   // The directory of the legacy tables (the alias directory, or an override).
   void SetLegacyDirectory(const std::string& directory);
   const std::string& LegacyDirectory() const { return legacy_directory_; }

@@ -185,7 +185,9 @@ TEST(ReportHtml, TheDemoReportLoadsInAHeadlessBrowserWithTheFiguresOfTheJsonAndP
               std::string::npos);
   }
   const int64_t missing = static_cast<int64_t>(json["orphan_goods_lines"]["document_missing"]["count"].number);
-  if (missing > 0) EXPECT_NE(dom.find("<h3>FULLSTORAGE -&gt; GOODS: " + std::to_string(missing) + " "), std::string::npos);
+  if (missing > 0) {
+    EXPECT_NE(dom.find("<h3>FULLSTORAGE -&gt; GOODS: " + std::to_string(missing) + " "), std::string::npos);
+  }
 
   // It prints: a PDF of A4 pages.
   std::filesystem::create_directories(dir.Path() + "profile2");

@@ -19,7 +19,9 @@ TEST(OrdinalIndex, FindsTheFirstOrdinalOfAValueDenseOrSparse) {
     EXPECT_FALSE(index.Find(-8)) << step;
     EXPECT_FALSE(index.Find(-7 + 4000 * step)) << step;
     EXPECT_FALSE(index.Find(int64_t(1) << 40)) << step;
-    if (step > 1) EXPECT_FALSE(index.Find(-6)) << "between stored values";
+    if (step > 1) {
+      EXPECT_FALSE(index.Find(-6)) << "between stored values";
+    }
   }
   EXPECT_FALSE(OrdinalIndex({}).Find(0));
 }

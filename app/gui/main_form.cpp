@@ -12,10 +12,8 @@
 #include <cstdint>
 #include <exception>
 
-#include "app/configuration.h"
 #include "app/converter.h"
 #include "common/codepage.h"
-#include "legacy/legacy_alias.h"
 
 namespace ks {
 namespace {
@@ -86,11 +84,10 @@ void TfrmMain::resizeEvent(QResizeEvent* event) {
   btnExit_->setGeometry(w - 88, h - 29, 84, 25);
 }
 
+const std::string& TfrmMain::DatabasePath() const { return converter_.DatabasePath(); }
+
 void TfrmMain::LoadConfiguration(const std::string& app_path, const std::string& ini_path) {
-  const std::string ini = ini_path.empty() ? DefaultIniPath(app_path) : ini_path;
-  database_path_ = ReadDatabasePath(ini, app_path);
-  converter_.SetLegacyDirectory(ResolveLegacyAlias(ini, app_path));
-  converter_.TakeDatabasePath(database_path_);
+  converter_.LoadConfiguration(app_path, ini_path);
 }
 
 void TfrmMain::AddLogLine(const std::string& text) {

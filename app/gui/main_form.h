@@ -24,7 +24,7 @@ class TfrmMain : public QDialog, public IMainWindow {
   // Reads ks.ini beside the executable (or ini_path when given) into DatabasePath and hands
   // the directory to the data layer.
   void LoadConfiguration(const std::string& app_path, const std::string& ini_path = "");
-  const std::string& DatabasePath() const { return database_path_; }
+  const std::string& DatabasePath() const;
 
   // IMainWindow
   void AddLogLine(const std::string& text) override;
@@ -51,7 +51,6 @@ class TfrmMain : public QDialog, public IMainWindow {
   void ShowException(const std::string& message);
 
   Converter& converter_;
-  std::string database_path_;
   bool closing_ = false;
   QPlainTextEdit* memCopyLog_;
   QProgressBar* pbrCopyProgress_;

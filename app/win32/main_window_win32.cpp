@@ -6,14 +6,12 @@
 #include <exception>
 #include <stdexcept>
 
-#include "app/configuration.h"
 #include "app/converter.h"
 #include "app/win32/button_glyphs.h"
 #include "app/win32/log_text.h"
 #include "app/win32/resource.h"
 #include "app/win32/window_layout.h"
 #include "common/win32_text.h"
-#include "legacy/legacy_alias.h"
 
 namespace ks {
 namespace {
@@ -177,11 +175,10 @@ int TfrmMain::RunMessageLoop() {
   return static_cast<int>(message.wParam);
 }
 
+const std::string& TfrmMain::DatabasePath() const { return converter_.DatabasePath(); }
+
 void TfrmMain::LoadConfiguration(const std::string& app_path, const std::string& ini_path) {
-  const std::string ini = ini_path.empty() ? DefaultIniPath(app_path) : ini_path;
-  database_path_ = ReadDatabasePath(ini, app_path);
-  converter_.SetLegacyDirectory(ResolveLegacyAlias(ini, app_path));
-  converter_.TakeDatabasePath(database_path_);
+  converter_.LoadConfiguration(app_path, ini_path);
 }
 
 void TfrmMain::AddLogLine(const std::string& text) {

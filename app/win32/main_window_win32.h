@@ -24,7 +24,7 @@ class TfrmMain : public IMainWindow {
   // Reads ks.ini beside the executable (or ini_path when given) into DatabasePath and hands
   // the directory to the data layer.
   void LoadConfiguration(const std::string& app_path, const std::string& ini_path = "");
-  const std::string& DatabasePath() const { return database_path_; }
+  const std::string& DatabasePath() const;
 
   // The engine's flush tick as a window timer: its messages arrive through the message loop,
   // so a tick never falls into a table operation of a run.
@@ -58,7 +58,6 @@ class TfrmMain : public IMainWindow {
   void ShowProgress();
 
   Converter& converter_;
-  std::string database_path_;
   HWND hwnd_ = nullptr;
   HWND memCopyLog_ = nullptr;
   HWND pbrCopyProgress_ = nullptr;
