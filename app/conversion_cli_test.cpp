@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "app/converter.h"
-#include "app/stage_target.h"
+#include "app/run/stage_target.h"
 #include "app/startup.h"
 #include "app/testing/cli_run.h"
 #include "app/testing/conversion_fixture.h"

@@ -1,7 +1,7 @@
 #include "app/converter.h"
 
 #include "app/configuration.h"
-#include "app/conversion_run.h"
+#include "app/run/conversion_run.h"
 #include "common/codepage.h"
 #include "legacy/legacy_alias.h"
 

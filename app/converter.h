@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/conversion_report.h"
+#include "app/report/conversion_report.h"
 #include "common/main_window.h"
 #include "common/non_copyable.h"
 #include "db/dtm_dict.h"

@@ -16,9 +16,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/identifier_set.h"
-#include "app/record_example.h"
-#include "app/verification_result.h"
+#include "app/run/identifier_set.h"
+#include "app/report/record_example.h"
+#include "app/verify/verification_result.h"
 
 namespace ks {
 

@@ -3,12 +3,12 @@
 
 #include <algorithm>
 
-#include "app/conversion_run.h"
+#include "app/run/conversion_run.h"
 #include "app/converter.h"
-#include "app/doc_columns.h"
-#include "app/property_list.h"
-#include "app/stage_frame.h"
-#include "app/stage_target.h"
+#include "app/run/doc_columns.h"
+#include "app/run/property_list.h"
+#include "app/run/stage_frame.h"
+#include "app/run/stage_target.h"
 
 namespace ks {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/record_example.h"
+#include "app/report/record_example.h"
 
 namespace ks {
 

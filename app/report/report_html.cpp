@@ -1,10 +1,10 @@
-#include "app/report_html.h"
+#include "app/report/report_html.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "app/database_verifier.h"
-#include "app/report_text.h"
+#include "app/verify/database_verifier.h"
+#include "app/report/report_text.h"
 #include "common/char_escape.h"
 #include "common/codepage.h"
 #include "common/russian_plural.h"

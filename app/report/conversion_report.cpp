@@ -1,8 +1,8 @@
-#include "app/conversion_report.h"
+#include "app/report/conversion_report.h"
 
 #include <cstdio>
 
-#include "app/report_text.h"
+#include "app/report/report_text.h"
 #include "common/char_escape.h"
 #include "common/codepage.h"
 #include "common/russian_plural.h"

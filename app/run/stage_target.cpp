@@ -1,10 +1,10 @@
-#include "app/stage_target.h"
+#include "app/run/stage_target.h"
 
 #include <array>
 #include <charconv>
 #include <cmath>
 
-#include "app/stage_frame.h"
+#include "app/run/stage_frame.h"
 #include "common/codepage.h"
 #include "common/exception.h"
 #include "db/engine/field_text.h"

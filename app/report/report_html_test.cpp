@@ -2,7 +2,7 @@
 // conversion loads in a real headless browser, holds the figures of the JSON report and
 // prints on A4.
 
-#include "app/report_html.h"
+#include "app/report/report_html.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -1,6 +1,6 @@
-#include "app/doc_columns.h"
+#include "app/run/doc_columns.h"
 
-#include "app/property_list.h"
+#include "app/run/property_list.h"
 
 namespace ks {
 

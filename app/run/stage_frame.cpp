@@ -1,4 +1,4 @@
-#include "app/stage_frame.h"
+#include "app/run/stage_frame.h"
 
 #include <vector>
 

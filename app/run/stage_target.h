@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/conversion_report.h"
+#include "app/report/conversion_report.h"
 #include "common/date_time.h"
 #include "common/non_copyable.h"
 #include "db/engine/cb_dataset.h"

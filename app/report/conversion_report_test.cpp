@@ -2,15 +2,15 @@
 // they are, repeated identifiers, goods lines without their document; the dry check that
 // finds the same and touches nothing; the report as JSON.
 
-#include "app/conversion_report.h"
+#include "app/report/conversion_report.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "app/converter.h"
-#include "app/report_text.h"
-#include "app/stage_target.h"
+#include "app/report/report_text.h"
+#include "app/run/stage_target.h"
 #include "app/testing/conversion_fixture.h"
 #include "app/testing/legacy_dirs_test.h"
 #include "common/codepage.h"

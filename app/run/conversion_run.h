@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "app/stage_frame.h"
+#include "app/run/stage_frame.h"
 #include "common/main_window.h"
 #include "db/first_uid.h"
 

@@ -1,7 +1,7 @@
 // The read-back check of a new database: a clean conversion passes; each kind of damage to
 // its files is found, named with the file and the place, and left as it is.
 
-#include "app/database_verifier.h"
+#include "app/verify/database_verifier.h"
 
 #include <gtest/gtest.h>
 

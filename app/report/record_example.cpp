@@ -1,4 +1,4 @@
-#include "app/record_example.h"
+#include "app/report/record_example.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
-#include "app/conversion_run.h"
+#include "app/run/conversion_run.h"
 
 #include <limits>
 #include <string>
 
 #include "app/converter.h"
-#include "app/database_guards.h"
-#include "app/stage_frame.h"
+#include "app/run/database_guards.h"
+#include "app/run/stage_frame.h"
 #include "common/codepage.h"
 #include "common/file.h"
 #include "common/platform.h"

@@ -1,10 +1,10 @@
-#include "app/database_verifier.h"
+#include "app/verify/database_verifier.h"
 
 #include <cstring>
 #include <map>
 #include <memory>
 
-#include "app/conversion_report.h"
+#include "app/report/conversion_report.h"
 #include "common/codepage.h"
 #include "common/file.h"
 #include "common/non_copyable.h"

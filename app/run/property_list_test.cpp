@@ -1,4 +1,4 @@
-#include "app/property_list.h"
+#include "app/run/property_list.h"
 
 #include <gtest/gtest.h>
 

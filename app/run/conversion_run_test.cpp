@@ -1,7 +1,7 @@
 // The conversion run from end to end through the core: small legacy databases written
 // with pxlib, the target read back with python3-dbfread.
 
-#include "app/conversion_run.h"
+#include "app/run/conversion_run.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Legacy values in the report: escapes that keep a page and a JSON document whole, and
 // excerpts of long values around the place where they lost something.
 
-#include "app/report_text.h"
+#include "app/report/report_text.h"
 
 #include <gtest/gtest.h>
 
-#include "app/conversion_report.h"
+#include "app/report/conversion_report.h"
 #include "common/codepage.h"
 #include "legacy/testing/mini_json.h"
 

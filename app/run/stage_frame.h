@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "app/conversion_report.h"
+#include "app/report/conversion_report.h"
 #include "common/main_window.h"
 #include "db/first_uid.h"
 #include "legacy/legacy_table.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/stage_target.h"
+#include "app/run/stage_target.h"
 #include "common/date_time.h"
 
 namespace ks {

@@ -2,11 +2,11 @@
 // representatives and payment-purpose templates. Legacy identifiers become target UIDs
 // unchanged; the table sets complete the records by their own rules.
 
-#include "app/conversion_run.h"
+#include "app/run/conversion_run.h"
 #include "app/converter.h"
-#include "app/doc_columns.h"
-#include "app/stage_frame.h"
-#include "app/stage_target.h"
+#include "app/run/doc_columns.h"
+#include "app/run/stage_frame.h"
+#include "app/run/stage_target.h"
 #include "common/codepage.h"
 
 namespace ks {

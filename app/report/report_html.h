@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/conversion_report.h"
+#include "app/report/conversion_report.h"
 
 namespace ks {
 

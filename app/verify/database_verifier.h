@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/verification_result.h"
+#include "app/verify/verification_result.h"
 
 namespace ks {
 

@@ -1,4 +1,4 @@
-#include "app/database_guards.h"
+#include "app/run/database_guards.h"
 
 #include "common/codepage.h"
 #include "common/exception.h"
