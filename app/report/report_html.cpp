@@ -325,7 +325,8 @@ void LegacyTables(const ConversionReport& report, std::string& page) {
   page += "</tbody>\n</table>\n";
 }
 
-// The named records of one kind under the sentence that counts them.
+// The named records of one kind under the sentence that counts them, the characters that
+// were cut or replaced marked in both values (question_lost: see ChangedBytes).
 void ExampleTable(const std::string& heading, const RecordExamples& examples, int64_t count, bool question_lost,
                   std::string& page) {
   page += "<h3>" + Html(heading) + "</h3>\n";
