@@ -226,7 +226,7 @@ void StageTable(const ConversionReport& report, std::string& page) {
 
 // Three bars per stage, read, skipped and written, on one logarithmic scale with the
 // figures beside them: a stage of three records stays visible beside one of a million.
-// A count that is not zero is never narrower than kShortest pixels.
+// A count that is not zero is never narrower than kShortest pixels; a zero draws nothing.
 int BarLength(int64_t value, int64_t largest, int full) {
   constexpr int kShortest = 3;
   if (value <= 0) return 0;
@@ -265,12 +265,11 @@ void StageChart(const ConversionReport& report, std::string& page) {
     const int64_t values[] = {stage.read, stage.SkippedTotal(), stage.written};
     for (int s = 0; s < 3; ++s) {
       const int y = top + s * kBar;
+      if (values[s] == 0) continue;  // no bar and no figure: the table above has the zeros
       const int length = BarLength(values[s], largest, kBars);
-      if (length > 0) {
-        page += "<rect x=\"" + Number(kLabel) + "\" y=\"" + Number(y) + "\" width=\"" + Number(length) +
-                "\" height=\"" + Number(kBar - 1) + "\" fill=\"" + kSeries[s].color + "\"><title>" + kSeries[s].name +
-                ": " + Number(values[s]) + "</title></rect>";
-      }
+      page += "<rect x=\"" + Number(kLabel) + "\" y=\"" + Number(y) + "\" width=\"" + Number(length) +
+              "\" height=\"" + Number(kBar - 1) + "\" fill=\"" + kSeries[s].color + "\"><title>" + kSeries[s].name +
+              ": " + Number(values[s]) + "</title></rect>";
       page += "<text x=\"" + Number(kLabel + length + 4) + "\" y=\"" + Number(y + kBar - 1) +
               "\" style=\"font-size:8px\">" + Number(values[s]) + "</text>\n";
     }
