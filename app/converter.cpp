@@ -1,8 +1,13 @@
 #include "app/converter.h"
 
+#include <exception>
+
 #include "app/configuration.h"
+#include "app/report/report_file.h"
 #include "app/run/conversion_run.h"
+#include "app/verify/database_verifier.h"
 #include "common/codepage.h"
+#include "common/russian_plural.h"
 #include "legacy/legacy_alias.h"
 
 namespace ks {
@@ -17,6 +22,7 @@ void Converter::TakeDatabasePath(const std::string& database_path) {
 
 void Converter::LoadConfiguration(const std::string& app_path, const std::string& ini_path) {
   const std::string ini = ini_path.empty() ? DefaultIniPath(app_path) : ini_path;
+  SetReportDirectory(DirectoryOf(ini));
   SetLegacyDirectory(ResolveLegacyAlias(ini, app_path));
   TakeDatabasePath(ReadDatabasePath(ini, app_path));
 }
@@ -29,13 +35,47 @@ void Converter::SetLegacyDirectory(const std::string& directory) {
 bool Converter::Run(IMainWindow& window) {
   report_.Reset(false);
   if (!ConversionRun(*this, window).Execute()) return false;
-  const std::vector<std::string> warnings = report_.WarningLines();
+  const std::vector<ReportWarning> warnings = report_.Warnings();
   if (warnings_in_log_ && !warnings.empty()) {
     window.AddLogLine("");
     window.AddLogLine(W(kWarningsHeading));
-    for (const std::string& line : warnings) window.AddLogLine(Utf8ToCp1251(line));
+    for (const ReportWarning& warning : warnings) window.AddLogLine(Utf8ToCp1251(warning.sentence));
   }
   return true;
+}
+
+std::string Converter::ReportDirectory() const {
+  return report_directory_.empty() ? ExecutableDirectory() : report_directory_;
+}
+
+const DatabaseVerification& Converter::VerifyNewDatabase() {
+  report_.SetVerification(VerifyDatabase(dtmMain.dtbKestrel.DataPath(), TablesWrittenByRun(report_)));
+  return *report_.Verification();
+}
+
+void Converter::RunFromWindow(IMainWindow& window) {
+  std::string failure;  // for the error box, once the page is written
+  try {
+    if (!Run(window)) return;  // not confirmed: nothing was done, so nothing to report
+    const DatabaseVerification& verification = VerifyNewDatabase();
+    if (warnings_in_log_ && !report_.Warnings().empty()) window.AddLogLine("");
+    for (const std::string& line : VerificationLines(verification)) window.AddLogLine(Utf8ToCp1251(line));
+    if (!verification.Clean()) {
+      const int64_t n = verification.discrepancies;
+      failure = W("Новая база отличается от того, что было записано: проверка нашла " +
+                  CountOf(n, "расхождение", "расхождения", "расхождений") +
+                  ". Они перечислены в журнале и в отчёте; файлы оставлены как есть.");
+    }
+  } catch (const std::exception& e) {
+    failure = e.what();
+    report_.SetError(failure + report_.Explanation());
+  }
+  try {
+    window.AddLogLine(W("Отчёт: ") + WriteReportPage(ReportDirectory(), report_));
+  } catch (const ReportWriteError& e) {
+    window.AddLogLine(W("Отчёт не записан: ") + e.Path() + ": " + e.Reason());
+  }
+  if (!failure.empty()) window.ShowErrorBox(failure);
 }
 
 void Converter::Check(IMainWindow& window) {

@@ -27,6 +27,11 @@ class Converter : NonCopyable {
   // database directory and the legacy alias directory, as both windows do at start-up.
   void LoadConfiguration(const std::string& app_path, const std::string& ini_path);
 
+  // Where the window's report pages go: the directory that holds the configuration file
+  // (LoadConfiguration sets it); beside the executable when nothing set it.
+  void SetReportDirectory(const std::string& directory) { report_directory_ = directory; }
+  std::string ReportDirectory() const;
+
   // The directory of the legacy tables (the alias directory, or an override).
   void SetLegacyDirectory(const std::string& directory);
   const std::string& LegacyDirectory() const { return legacy_directory_; }
@@ -41,6 +46,16 @@ class Converter : NonCopyable {
   // A dry run: the structure probe and a reading pass over every legacy record and memo
   // with the checks of the real run, creating and writing nothing. Errors propagate.
   void Check(IMainWindow& window);
+  // The read-back check of the database the last completed run wrote, kept in the report.
+  const DatabaseVerification& VerifyNewDatabase();
+
+  // What "Старт" does in either window. The run; after a completed run the read-back check,
+  // whose line (and findings, with file and place) follows the warnings in the log; then the
+  // report page in ReportDirectory, named by the log's last line ("Отчёт: PATH"), or the
+  // reason it could not be written. A failed run, or a check that finds the new database
+  // differing from what was written, ends in the error box once the page is written.
+  void RunFromWindow(IMainWindow& window);
+
   // What the last run or check counted and found; refilled by each.
   ConversionReport& Report() { return report_; }
   const ConversionReport& Report() const { return report_; }
@@ -55,6 +70,7 @@ class Converter : NonCopyable {
  private:
   std::string database_path_;
   std::string legacy_directory_;
+  std::string report_directory_;
   ConversionReport report_;
   bool warnings_in_log_ = true;
 };

@@ -10,8 +10,9 @@
 #include "app/cli/options.h"
 #include "app/configuration.h"
 #include "app/converter.h"
-#include "app/verify/database_verifier.h"
+#include "app/report/report_file.h"
 #include "app/report/report_html.h"
+#include "app/verify/database_verifier.h"
 #include "app/startup.h"
 #include "common/codepage.h"
 #include "common/file.h"
@@ -35,16 +36,6 @@ void PrintLines(std::FILE* to, const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   Print(to, text);
-}
-
-// Writes text to path; on failure returns the reason (Windows-1251).
-bool WriteTextFile(const std::string& path, const std::string& text, std::string& reason) {
-  ks::File file;
-  if (file.Open(path, ks::File::Mode::kCreate) && file.WriteAt(0, text.data(), text.size())) {
-    return true;
-  }
-  reason = ks::SystemErrorText();
-  return false;
 }
 
 }  // namespace
@@ -104,9 +95,7 @@ int main(int argc, char** argv) {
     } else if (!converter.Run(window)) {
       status = kExitRefused;
     } else if (options->verify) {
-      // The new tables read back from the files, apart from what the run remembers.
-      converter.Report().SetVerification(ks::VerifyDatabase(converter.dtmMain.dtbKestrel.DataPath(),
-                                                            ks::TablesWrittenByRun(converter.Report())));
+      converter.VerifyNewDatabase();
     }
   } catch (const std::exception& e) {
     const std::string message = e.what() + converter.Report().Explanation();
@@ -118,23 +107,25 @@ int main(int argc, char** argv) {
   converter.Report().SetLegacyLockFiles(locks);
 
   // After the log: what could not be stored as it is, also when the run stopped early.
-  const std::vector<std::string> warnings = converter.Report().WarningLines();
+  const std::vector<ks::ReportWarning> warnings = converter.Report().Warnings();
   if (!warnings.empty()) {
-    Print(stderr, std::string(ks::kWarningsHeading) + "\n");
-    PrintLines(stderr, warnings);
+    std::string text = std::string(ks::kWarningsHeading) + "\n";
+    for (const ks::ReportWarning& warning : warnings) text += warning.sentence + "\n";
+    Print(stderr, text);
   }
   if (const auto& verification = converter.Report().Verification()) {
     PrintLines(stderr, ks::VerificationLines(*verification));
     if (!verification->Clean()) status = kExitFailed;  // the files stay as they are for inspection
   }
   if (!options->report.empty()) {
-    std::string reason;
     // The page for people when the name asks for it, JSON for scripts otherwise.
     const std::string text =
         ks::IsHtmlReportPath(options->report) ? ks::ReportToHtml(converter.Report()) : converter.Report().ToJson();
-    if (!WriteTextFile(options->report, text, reason)) {
-      Print(stderr, "ksconvert-cli: cannot write the report " + ks::Cp1251ToUtf8(options->report) + ": " +
-                        ks::Cp1251ToUtf8(reason) + "\n");
+    try {
+      ks::WriteReportFile(options->report, text);
+    } catch (const ks::ReportWriteError& e) {
+      Print(stderr, "ksconvert-cli: cannot write the report " + ks::Cp1251ToUtf8(e.Path()) + ": " +
+                        ks::Cp1251ToUtf8(e.Reason()) + "\n");
       status = kExitFailed;
     }
   }

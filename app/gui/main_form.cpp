@@ -128,7 +128,7 @@ void TfrmMain::ShowException(const std::string& message) { ShowErrorBox(message)
 
 void TfrmMain::btnRunClick() {
   try {
-    converter_.Run(*this);
+    converter_.RunFromWindow(*this);
   } catch (const std::exception& e) {
     ShowException(e.what());
   }

@@ -83,10 +83,13 @@ TEST_F(MainFormTest, AnchorsFollowResize) {
 }
 
 TEST_F(MainFormTest, EnterPressesStartAndEscPressesExit) {
-  // The run finds no legacy tables here and ends in the error box, which is answered.
+  // The run finds no legacy tables here and ends in the error box, which is answered; the
+  // report page cannot be written into a missing directory, which the log's last line says
+  // without another box.
   const std::string dir = ::testing::TempDir() + "ks_gui_enter/";
   converter_.SetLegacyDirectory(dir + "missing-legacy/");
   converter_.TakeDatabasePath(dir + "db/");
+  converter_.SetReportDirectory(dir + "missing-program/");
   ModalAnswerer answerer(QMessageBox::Ok);
   form_.memCopyLog()->setFocus();
   QTest::keyClick(form_.memCopyLog(), Qt::Key_Return);
@@ -94,6 +97,11 @@ TEST_F(MainFormTest, EnterPressesStartAndEscPressesExit) {
   EXPECT_EQ(exit_clicks_, 0);
   ASSERT_EQ(answerer.texts.size(), 1);
   EXPECT_TRUE(answerer.texts[0].contains("missing-legacy")) << answerer.texts[0].toStdString();
+  const QString last = form_.memCopyLog()->toPlainText().split('\n').last();
+  EXPECT_TRUE(last.startsWith(QString::fromStdString("Отчёт не записан: " + dir + "missing-program/ksconvert-report-")))
+      << last.toStdString();
+  EXPECT_TRUE(last.contains(QStringLiteral(".html: ")) && !last.endsWith(QStringLiteral(".html: ")))
+      << last.toStdString();  // and the system's reason
   QTest::keyClick(form_.memCopyLog(), Qt::Key_Escape);
   EXPECT_EQ(exit_clicks_, 1);
   EXPECT_FALSE(form_.isVisible());

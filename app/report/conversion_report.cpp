@@ -189,65 +189,96 @@ std::vector<ValueLossCount> ConversionReport::ValueLosses() const {
   return found;
 }
 
-std::vector<std::string> ConversionReport::WarningLines() const {
-  std::vector<std::string> lines;
-  for (const ValueLossCount& entry : ValueLosses()) {
-    const std::string where = Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field) + ": ";
-    const int64_t n = entry.count;
-    const std::string width = CountOf(entry.width, "символ", "символа", "символов");
-    switch (entry.loss) {
-      case ValueLoss::kTextCut:
-        lines.push_back(where + CountOf(n, "текст", "текста", "текстов") + " длиннее поля (" + width + ") " +
-                        RussianPlural(n, "обрезан", "обрезаны", "обрезаны") + " по его ширине");
-        break;
-      case ValueLoss::kNumberOverflow:
-        lines.push_back(where + CountOf(n, "число", "числа", "чисел") + " шире поля (" + width + ") " +
-                        RussianPlural(n, "записано звёздочками и читается как пустое значение",
-                                      "записаны звёздочками и читаются как пустые значения",
-                                      "записаны звёздочками и читаются как пустые значения"));
-        break;
-      case ValueLoss::kMissingIn866:
-        lines.push_back(where + CountOf(n, "значение", "значения", "значений") + " " +
-                        RussianPlural(n, "содержит", "содержат", "содержат") +
-                        " символы, которых нет в кодовой странице 866; они записаны как \"?\"");
-        break;
-      case ValueLoss::kNumberTooLarge:
-        lines.push_back(where + CountOf(n, "число", "числа", "чисел") + " " +
-                        RussianPlural(n, "слишком велико для поля и записано как 0",
-                                      "слишком велики для поля и записаны как 0",
-                                      "слишком велики для поля и записаны как 0"));
-        break;
-      case ValueLoss::kMissingIn1251:
-        lines.push_back(Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field) + " (исходная таблица): " +
-                        CountOf(n, "текст", "текста", "текстов") + " в кодовой странице 866 " +
-                        RussianPlural(n, "содержит", "содержат", "содержат") +
-                        " символы, которых нет в кодовой странице 1251; они прочитаны как \"?\"");
-        break;
-    }
+namespace {
+
+std::string ValueLossSentence(const ValueLossCount& entry) {
+  const std::string where = Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field) + ": ";
+  const int64_t n = entry.count;
+  const std::string width = CountOf(entry.width, "символ", "символа", "символов");
+  switch (entry.loss) {
+    case ValueLoss::kTextCut:
+      return where + CountOf(n, "текст", "текста", "текстов") + " длиннее поля (" + width + ") " +
+             RussianPlural(n, "обрезан", "обрезаны", "обрезаны") + " по его ширине";
+    case ValueLoss::kNumberOverflow:
+      return where + CountOf(n, "число", "числа", "чисел") + " шире поля (" + width + ") " +
+             RussianPlural(n, "записано звёздочками и читается как пустое значение",
+                           "записаны звёздочками и читаются как пустые значения",
+                           "записаны звёздочками и читаются как пустые значения");
+    case ValueLoss::kMissingIn866:
+      return where + CountOf(n, "значение", "значения", "значений") + " " +
+             RussianPlural(n, "содержит", "содержат", "содержат") +
+             " символы, которых нет в кодовой странице 866; они записаны как \"?\"";
+    case ValueLoss::kNumberTooLarge:
+      return where + CountOf(n, "число", "числа", "чисел") + " " +
+             RussianPlural(n, "слишком велико для поля и записано как 0", "слишком велики для поля и записаны как 0",
+                           "слишком велики для поля и записаны как 0");
+    case ValueLoss::kMissingIn1251:
+      return Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field) + " (исходная таблица): " +
+             CountOf(n, "текст", "текста", "текстов") + " в кодовой странице 866 " +
+             RussianPlural(n, "содержит", "содержат", "содержат") +
+             " символы, которых нет в кодовой странице 1251; они прочитаны как \"?\"";
+  }
+  return where;
+}
+
+}  // namespace
+
+const char* ReportWarning::KindName() const {
+  switch (kind) {
+    case WarningKind::kValueLoss: return ValueLossName(loss);
+    case WarningKind::kForeignCodePage: return "foreign_code_page";
+    case WarningKind::kDuplicateIdentifiers: return "duplicate_identifiers";
+    case WarningKind::kLineWithoutDocument: return "goods_line_without_document";
+    case WarningKind::kLineOfSkippedDocument: return "goods_line_of_skipped_document";
+  }
+  return "";
+}
+
+std::vector<ReportWarning> ConversionReport::Warnings() const {
+  std::vector<ReportWarning> warnings;
+  for (const ValueLossCount& entry : value_losses_) {
+    if (entry.count == 0) continue;
+    warnings.push_back({WarningKind::kValueLoss, entry.loss, "", entry.table, entry.field, entry.count,
+                        &entry.examples, ValueLossSentence(entry)});
   }
   for (const LegacyCodePage& entry : legacy_code_pages_) {
     if (!entry.Foreign()) continue;
-    lines.push_back("исходная таблица " + Cp1251ToUtf8(entry.table) + ": кодовая страница " +
-                    std::to_string(entry.code_page) + " не перекодируется (понятны только 1251 и 866), тексты " +
-                    "прочитаны как есть");
+    warnings.push_back({WarningKind::kForeignCodePage, ValueLoss::kTextCut, "", entry.table, "", 0, nullptr,
+                        "исходная таблица " + Cp1251ToUtf8(entry.table) + ": кодовая страница " +
+                            std::to_string(entry.code_page) +
+                            " не перекодируется (понятны только 1251 и 866), тексты прочитаны как есть",
+                        entry.code_page});
   }
   for (const StageCounts& stage : stages_) {
     const int64_t n = stage.duplicates.count;
     if (n == 0) continue;
-    lines.push_back(StageName(stage) + ": " + CountOf(n, "запись", "записи", "записей") + " " +
-                    RussianPlural(n, "повторяет", "повторяют", "повторяют") + " уже записанный идентификатор (" +
-                    FirstIds(stage.duplicates) + ")");
+    warnings.push_back({WarningKind::kDuplicateIdentifiers, ValueLoss::kTextCut, stage.source, stage.target, "", n,
+                        &stage.duplicates.examples,
+                        StageName(stage) + ": " + CountOf(n, "запись", "записи", "записей") + " " +
+                            RussianPlural(n, "повторяет", "повторяют", "повторяют") +
+                            " уже записанный идентификатор (" + FirstIds(stage.duplicates) + ")"});
   }
   if (const int64_t n = lines_without_document_.count; n > 0) {
-    lines.push_back("FULLSTORAGE -> GOODS: " + CountOf(n, "строка", "строки", "строк") + " товаров " +
-                    RussianPlural(n, "ссылается", "ссылаются", "ссылаются") + " на документ, которого нет в архиве (" +
-                    FirstIds(lines_without_document_) + ")");
+    warnings.push_back({WarningKind::kLineWithoutDocument, ValueLoss::kTextCut, "FULLSTORAGE", "GOODS", "", n,
+                        &lines_without_document_.examples,
+                        "FULLSTORAGE -> GOODS: " + CountOf(n, "строка", "строки", "строк") + " товаров " +
+                            RussianPlural(n, "ссылается", "ссылаются", "ссылаются") +
+                            " на документ, которого нет в архиве (" + FirstIds(lines_without_document_) + ")"});
   }
   if (const int64_t n = lines_of_skipped_document_.count; n > 0) {
-    lines.push_back("FULLSTORAGE -> GOODS: " + CountOf(n, "строка", "строки", "строк") + " товаров " +
-                    RussianPlural(n, "относится", "относятся", "относятся") +
-                    " к документу того типа, который не преобразуется (" + FirstIds(lines_of_skipped_document_) + ")");
+    warnings.push_back({WarningKind::kLineOfSkippedDocument, ValueLoss::kTextCut, "FULLSTORAGE", "GOODS", "", n,
+                        &lines_of_skipped_document_.examples,
+                        "FULLSTORAGE -> GOODS: " + CountOf(n, "строка", "строки", "строк") + " товаров " +
+                            RussianPlural(n, "относится", "относятся", "относятся") +
+                            " к документу того типа, который не преобразуется (" +
+                            FirstIds(lines_of_skipped_document_) + ")"});
   }
+  return warnings;
+}
+
+std::vector<std::string> ConversionReport::WarningLines() const {
+  std::vector<std::string> lines;
+  for (const ReportWarning& warning : Warnings()) lines.push_back(warning.sentence);
   return lines;
 }
 
@@ -338,6 +369,22 @@ std::string ConversionReport::ToJson() const {
             ", \"count\": " + std::to_string(entry.count) + ", \"examples\": " + Examples(entry.examples) + "}";
   }
   json += losses.empty() ? "],\n" : "\n  ],\n";
+
+  // Every warning as the log words it, with what it is about, for scripts that show them.
+  json += "  \"warnings\": [";
+  const std::vector<ReportWarning> warnings = Warnings();
+  for (size_t i = 0; i < warnings.size(); ++i) {
+    const ReportWarning& warning = warnings[i];
+    json += i > 0 ? ",\n" : "\n";
+    json += "    {\"kind\": " + Quote(warning.KindName()) +
+            ", \"source\": " + (warning.source.empty() ? std::string("null") : Quote(Cp1251ToUtf8(warning.source))) +
+            ", \"table\": " + Quote(Cp1251ToUtf8(warning.table)) +
+            ", \"field\": " + (warning.field.empty() ? std::string("null") : Quote(Cp1251ToUtf8(warning.field))) +
+            ", \"count\": " + std::to_string(warning.count) +
+            (warning.code_page != 0 ? ", \"code_page\": " + std::to_string(warning.code_page) : std::string()) +
+            ", \"text\": " + Quote(warning.sentence) + "}";
+  }
+  json += warnings.empty() ? "],\n" : "\n  ],\n";
 
   json += "  \"orphan_goods_lines\": {\"document_missing\": " + IdList(lines_without_document_) +
           ", \"document_skipped\": " + IdList(lines_of_skipped_document_) + "}";

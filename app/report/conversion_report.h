@@ -70,6 +70,33 @@ struct IdentifierList {
   }
 };
 
+// What a warning speaks of.
+enum class WarningKind {
+  kValueLoss,               // values of one field not stored as held (the loss says how)
+  kForeignCodePage,         // a legacy table in a code page that is not translated
+  kDuplicateIdentifiers,    // records of a stage that repeat an identifier already written
+  kLineWithoutDocument,     // goods lines whose document the archive lacks
+  kLineOfSkippedDocument,   // goods lines of a document of a type that is not converted
+};
+
+// One warning as every front end shows it: what it is about, how many, the records it names,
+// and the Russian sentence made from these. Valid while the report is not changed.
+struct ReportWarning {
+  WarningKind kind = WarningKind::kValueLoss;
+  ValueLoss loss = ValueLoss::kTextCut;  // kValueLoss only
+  std::string source;  // the legacy table of a stage (duplicates, goods lines); Windows-1251
+  std::string table;   // target table; the legacy table for kMissingIn1251 and kForeignCodePage
+  std::string field;   // target field (the legacy field for kMissingIn1251); empty for the others
+  int64_t count = 0;   // values, records or lines; 0 for kForeignCodePage
+  const RecordExamples* examples = nullptr;  // the first records named; null when none are kept
+  std::string sentence;  // UTF-8, without a trailing newline
+  int code_page = 0;     // kForeignCodePage: the table's code page
+
+  // For scripts: ValueLossName of the loss, or "foreign_code_page", "duplicate_identifiers",
+  // "goods_line_without_document", "goods_line_of_skipped_document".
+  const char* KindName() const;
+};
+
 struct StageCounts {
   int number = 0;      // 1 to 11, in run order
   std::string source;  // legacy table name ("Group"); empty for the duties
@@ -149,8 +176,10 @@ class ConversionReport {
   bool Completed() const { return completed_; }
   bool Dry() const { return dry_; }
 
-  // One Russian sentence per affected field, duplicate set and kind of orphan goods line
-  // (UTF-8, without a trailing newline).
+  // One warning per affected field, legacy table in a foreign code page, duplicate set and
+  // kind of orphan goods line, in that order.
+  std::vector<ReportWarning> Warnings() const;
+  // Their sentences (UTF-8).
   std::vector<std::string> WarningLines() const;
   // One line per stage: read, skipped (with reasons) and written (UTF-8).
   std::vector<std::string> CountLines() const;

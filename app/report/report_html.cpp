@@ -1,7 +1,10 @@
 #include "app/report/report_html.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
 #include "app/verify/database_verifier.h"
 #include "app/report/report_text.h"
@@ -25,6 +28,8 @@ td.n, th.n { text-align: right; white-space: nowrap; }
 table.summary th { width: 14em; }
 .value { font-family: monospace; white-space: pre-wrap; overflow-wrap: anywhere; }
 .esc { color: #a00; background: #fde8e8; }
+mark.chg { color: inherit; background: #ffd966; border-bottom: 2px solid #b45f06; }
+td.before mark.chg { text-decoration: line-through; text-decoration-color: #b45f06; }
 .cut { color: #555; }
 .ok { color: #060; font-weight: bold; }
 .failed { color: #a00; font-weight: bold; }
@@ -39,7 +44,7 @@ svg text { font-family: sans-serif; font-size: 11px; fill: #000; }
   tr, svg { break-inside: avoid; page-break-inside: avoid; }
   thead { display: table-header-group; }
   th { background: #eee; -webkit-print-color-adjust: exact; print-color-adjust: exact; }
-  .esc, svg rect { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+  .esc, mark.chg, svg rect { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 }
 )";
 
@@ -63,11 +68,10 @@ std::string Html(const std::string& utf8) {
 // A Windows-1251 name or message for the page.
 std::string HtmlText(const std::string& cp1251) { return Html(DisplayText(cp1251)); }
 
-// A legacy value with its escapes marked, and the marks of an excerpt.
-std::string HtmlValue(const ExampleValue& value) {
-  const std::string shown = DisplayText(value.text);
-  std::string out = "<span class=\"value\">";
-  if (value.from > 0) out += "<span class=\"cut\">…</span>";
+// A stretch of a legacy value with its escapes marked.
+std::string HtmlStretch(std::string_view cp1251) {
+  const std::string shown = DisplayText(cp1251);
+  std::string out;
   for (size_t i = 0; i < shown.size();) {
     if (shown[i] != '\\' || i + 1 >= shown.size()) {
       const size_t next = shown.find('\\', i + 1);
@@ -79,6 +83,42 @@ std::string HtmlValue(const ExampleValue& value) {
     const size_t length = shown[i + 1] == 'x' ? 4 : 2;  // \xNN, or \r \n \t and the backslash
     out += "<span class=\"esc\">" + Html(shown.substr(i, length)) + "</span>";
     i += length;
+  }
+  return out;
+}
+
+// Which bytes of value's excerpt differ from other: compared place by place in the whole
+// values, a byte is changed when other holds another byte there, or ends before it (a cut
+// text). Places outside other's excerpt count as unchanged. Where the legacy table itself
+// was read with "?" for what 1251 lacks (question_lost), held and stored are alike, and
+// every "?" is marked.
+std::vector<bool> ChangedBytes(const ExampleValue& value, const ExampleValue& other, bool question_lost) {
+  std::vector<bool> changed(value.text.size(), false);
+  for (size_t i = 0; i < value.text.size(); ++i) {
+    const size_t at = value.from + i;
+    if (question_lost) {
+      changed[i] = value.text[i] == '?';
+    } else if (at >= other.length) {
+      changed[i] = true;
+    } else if (at >= other.from && at - other.from < other.text.size()) {
+      changed[i] = other.text[at - other.from] != value.text[i];
+    }
+  }
+  return changed;
+}
+
+// A legacy value with its escapes and its changed characters marked, and the marks of an
+// excerpt.
+std::string HtmlValue(const ExampleValue& value, const ExampleValue& other, bool question_lost) {
+  const std::vector<bool> changed = ChangedBytes(value, other, question_lost);
+  std::string out = "<span class=\"value\">";
+  if (value.from > 0) out += "<span class=\"cut\">…</span>";
+  for (size_t i = 0; i < value.text.size();) {
+    size_t end = i;
+    while (end < value.text.size() && changed[end] == changed[i]) ++end;
+    const std::string stretch = HtmlStretch(std::string_view(value.text).substr(i, end - i));
+    out += changed[i] ? "<mark class=\"chg\">" + stretch + "</mark>" : stretch;
+    i = end;
   }
   if (value.from + value.text.size() < value.length) out += "<span class=\"cut\">…</span>";
   out += "</span>";
@@ -92,20 +132,22 @@ std::string HtmlValue(const ExampleValue& value) {
 std::string Number(int64_t n) { return std::to_string(n); }
 
 // A reason for skipping, as the stages name it for scripts ("TypeDoc 3 (not converted)"),
-// with its explanation in Russian for the page.
+// in Russian for the page ("этот тип документов не преобразуется (TypeDoc 3)"); the field
+// and its value stay as they are.
 std::string SkipReason(const std::string& reason) {
   static const struct {
     const char* english;
     const char* russian;
-  } kExplanations[] = {{"(no group)", "(нет группы)"},
-                       {"(no country)", "(нет страны)"},
-                       {"(not converted)", "(этот тип документов не преобразуется)"}};
-  std::string text = reason;
+  } kExplanations[] = {{" (no group)", "нет группы"},
+                       {" (no country)", "нет страны"},
+                       {" (not converted)", "этот тип документов не преобразуется"}};
   for (const auto& known : kExplanations) {
-    const size_t at = text.find(known.english);
-    if (at != std::string::npos) text.replace(at, std::string(known.english).size(), known.russian);
+    const std::string_view english = known.english;
+    if (reason.size() > english.size() && reason.compare(reason.size() - english.size(), english.size(), english) == 0) {
+      return Html(std::string(known.russian) + " (" + reason.substr(0, reason.size() - english.size()) + ")");
+    }
   }
-  return Html(text);
+  return Html(reason);
 }
 
 std::string Cell(const std::string& html, bool number = false) {
@@ -129,7 +171,10 @@ void Summary(const ConversionReport& report, std::string& page) {
           std::string(dry ? "проверка перед преобразованием (ничего не создано и не записано)" : "преобразование") +
           "</td></tr>\n";
   page += "<tr><th>Итог</th><td>";
-  if (report.Completed()) {
+  const bool differs = report.Verification() && !report.Verification()->Clean();
+  if (report.Completed() && differs) {
+    page += "<span class=\"failed\">Преобразование завершено, но новая база отличается от записанной</span>";
+  } else if (report.Completed()) {
     page += std::string("<span class=\"ok\">") +
             (dry ? "Проверка завершена: все записи прочитаны" : "Преобразование данных успешно завершено") +
             "</span>";
@@ -145,6 +190,14 @@ void Summary(const ConversionReport& report, std::string& page) {
   page += "<tr><th>Пропущено</th><td>" + Number(skipped) + "</td></tr>\n";
   page += std::string("<tr><th>") + (dry ? "К записи" : "Записано") + "</th><td>" + Number(written) + "</td></tr>\n";
   page += "<tr><th>Значений с потерями</th><td>" + Number(losses) + "</td></tr>\n";
+  if (report.Verification()) {
+    // The check's own line without its heading, and without the colon that leads to the findings.
+    std::string line = VerificationLines(*report.Verification()).front();
+    line = line.substr(line.find(": ") + 2);
+    if (differs) line = "новая база отличается от записанной: " + line.substr(0, line.size() - 1);
+    page += std::string("<tr><th>Проверка новой базы</th><td class=\"") + (differs ? "failed" : "ok") + "\">" +
+            Html(line) + "</td></tr>\n";
+  }
   if (!report.LegacyLockFiles().empty()) {
     std::string names;
     for (const std::string& name : report.LegacyLockFiles()) names += (names.empty() ? "" : ", ") + HtmlText(name);
@@ -171,7 +224,16 @@ void StageTable(const ConversionReport& report, std::string& page) {
   page += "</tbody>\n</table>\n";
 }
 
-// Three bars per stage, read, skipped and written, on one scale.
+// Three bars per stage, read, skipped and written, on one logarithmic scale with the
+// figures beside them: a stage of three records stays visible beside one of a million.
+// A count that is not zero is never narrower than kShortest pixels; a zero draws nothing.
+int BarLength(int64_t value, int64_t largest, int full) {
+  constexpr int kShortest = 3;
+  if (value <= 0) return 0;
+  const double share = std::log10(1.0 + static_cast<double>(value)) / std::log10(1.0 + static_cast<double>(largest));
+  return std::max(kShortest, static_cast<int>(std::lround(share * full)));
+}
+
 void StageChart(const ConversionReport& report, std::string& page) {
   const std::deque<StageCounts>& stages = report.Stages();
   if (stages.empty()) return;
@@ -203,15 +265,36 @@ void StageChart(const ConversionReport& report, std::string& page) {
     const int64_t values[] = {stage.read, stage.SkippedTotal(), stage.written};
     for (int s = 0; s < 3; ++s) {
       const int y = top + s * kBar;
-      const int length = static_cast<int>(values[s] * kBars / largest);
-      page += "<rect x=\"" + Number(kLabel) + "\" y=\"" + Number(y) + "\" width=\"" + Number(std::max(length, 1)) +
+      if (values[s] == 0) continue;  // no bar and no figure: the table above has the zeros
+      const int length = BarLength(values[s], largest, kBars);
+      page += "<rect x=\"" + Number(kLabel) + "\" y=\"" + Number(y) + "\" width=\"" + Number(length) +
               "\" height=\"" + Number(kBar - 1) + "\" fill=\"" + kSeries[s].color + "\"><title>" + kSeries[s].name +
               ": " + Number(values[s]) + "</title></rect>";
-      page += "<text x=\"" + Number(kLabel + std::max(length, 1) + 4) + "\" y=\"" + Number(y + kBar - 1) +
+      page += "<text x=\"" + Number(kLabel + length + 4) + "\" y=\"" + Number(y + kBar - 1) +
               "\" style=\"font-size:8px\">" + Number(values[s]) + "</text>\n";
     }
   }
-  page += "</svg>\n";
+  page += "</svg>\n<p class=\"note\">Длина полос — в логарифмическом масштабе, чтобы были видны и малые этапы; "
+          "точное число записей стоит рядом с каждой полосой.</p>\n";
+}
+
+// How the code page of a legacy table was decided, in Russian.
+std::string CodePageReason(const LegacyCodePage& entry) {
+  std::string text;
+  if (entry.basis == "header") {
+    text = "названа в заголовке таблицы";
+  } else {
+    text = entry.header_field != 0 ? "поле кодовой страницы в заголовке содержит " + Number(entry.header_field) +
+                                         ", такой кодовой страницы нет; "
+                                   : "в заголовке нет поля кодовой страницы; ";
+    text += "в текстовых полях " + CountOf(entry.dos_letters, "буква", "буквы", "букв") + " только из 866 и " +
+            Number(entry.windows_letters) + " только из 1251";
+    if (entry.basis == "sort_order") text += "; порядок сортировки — русский драйвер DOS";
+    if (entry.basis == "no_evidence") text += "; по умолчанию Windows-1251";
+  }
+  if (entry.Translated()) text += "; тексты перекодированы в 1251";
+  if (entry.Foreign()) text += "; тексты прочитаны как есть";
+  return text;
 }
 
 // The legacy tables the stages read, with the code page their texts were read in where the
@@ -233,7 +316,7 @@ void LegacyTables(const ConversionReport& report, std::string& page) {
       if (known == code_pages.end()) {
         page += Cell("—", true) + Cell("");
       } else {
-        page += Cell(Number(known->code_page), true) + Cell(Html(known->description));
+        page += Cell(Number(known->code_page), true) + Cell(Html(CodePageReason(*known)));
       }
     }
     page += "</tr>\n";
@@ -241,15 +324,18 @@ void LegacyTables(const ConversionReport& report, std::string& page) {
   page += "</tbody>\n</table>\n";
 }
 
-// The named records of one kind under the sentence that counts them.
-void ExampleTable(const std::string& heading, const RecordExamples& examples, int64_t count, std::string& page) {
+// The named records of one kind under the sentence that counts them, the characters that
+// were cut or replaced marked in both values (question_lost: see ChangedBytes).
+void ExampleTable(const std::string& heading, const RecordExamples& examples, int64_t count, bool question_lost,
+                  std::string& page) {
   page += "<h3>" + Html(heading) + "</h3>\n";
   if (examples.first.empty()) return;
   page += "<table>\n<thead><tr><th>Запись прежней таблицы</th><th>Поле новой базы</th><th>Было</th>"
           "<th>Записано</th></tr></thead>\n<tbody>\n";
   for (const RecordExample& e : examples.first) {
     page += "<tr>" + Cell(Html(RecordLabel(e.record))) + Cell(HtmlText(e.table) + "." + HtmlText(e.field)) +
-            Cell(HtmlValue(e.held)) + Cell(HtmlValue(e.stored)) + "</tr>\n";
+            "<td class=\"before\">" + HtmlValue(e.held, e.stored, question_lost) + "</td>" +
+            Cell(HtmlValue(e.stored, e.held, question_lost)) + "</tr>\n";
   }
   page += "</tbody>\n</table>\n";
   const auto shown = static_cast<int64_t>(examples.first.size());
@@ -258,57 +344,18 @@ void ExampleTable(const std::string& heading, const RecordExamples& examples, in
   }
 }
 
-// The warning lines come in the order of the losses, the repeated identifiers and the
-// orphan goods lines; each section takes its own, or says it plainly when the line is not
-// there.
-class Warnings {
- public:
-  explicit Warnings(std::vector<std::string> lines) : lines_(std::move(lines)) {}
-  // The next line when it speaks of what (a "TABLE.FIELD" or a stage), else the fallback.
-  std::string Take(const std::string& what, const std::string& fallback) {
-    if (next_ < lines_.size() && lines_[next_].rfind(what, 0) == 0 && lines_[next_].size() > what.size() &&
-        (lines_[next_][what.size()] == ':' || lines_[next_][what.size()] == ' ')) {
-      return lines_[next_++];
-    }
-    return fallback;
-  }
-
- private:
-  std::vector<std::string> lines_;
-  size_t next_ = 0;
-};
-
+// Every warning under its sentence, with the records it names.
 void Losses(const ConversionReport& report, std::string& page) {
   page += "<h2>Что не удалось сохранить как было</h2>\n";
-  Warnings warnings(report.WarningLines());
-  bool any = false;
-  for (const ValueLossCount& entry : report.ValueLosses()) {
-    any = true;
-    const std::string where = Cp1251ToUtf8(entry.table) + "." + Cp1251ToUtf8(entry.field);
-    ExampleTable(warnings.Take(where, where + ": " + ValueLossName(entry.loss) + " " + Number(entry.count)),
-                 entry.examples, entry.count, page);
+  const std::vector<ReportWarning> warnings = report.Warnings();
+  for (const ReportWarning& warning : warnings) {
+    static const RecordExamples kNone;
+    const bool question_lost = warning.kind == WarningKind::kValueLoss && warning.loss == ValueLoss::kMissingIn1251;
+    ExampleTable(warning.sentence, warning.examples ? *warning.examples : kNone, warning.count, question_lost, page);
   }
-  for (const StageCounts& stage : report.Stages()) {
-    if (stage.duplicates.count == 0) continue;
-    any = true;
-    const std::string where =
-        (stage.source.empty() ? std::string() : Cp1251ToUtf8(stage.source) + " -> ") + Cp1251ToUtf8(stage.target);
-    ExampleTable(warnings.Take(where, where + ": повторяющиеся идентификаторы: " + Number(stage.duplicates.count)),
-                 stage.duplicates.examples, stage.duplicates.count, page);
+  if (warnings.empty()) {
+    page += "<p class=\"ok\">Все значения сохранены так, как их хранила прежняя программа.</p>\n";
   }
-  const struct {
-    const IdentifierList& list;
-    const char* fallback;
-  } kOrphans[] = {{report.LinesWithoutDocument(), "строки товаров без документа: "},
-                  {report.LinesOfSkippedDocument(), "строки товаров непреобразуемых документов: "}};
-  for (const auto& orphans : kOrphans) {
-    if (orphans.list.count == 0) continue;
-    any = true;
-    const std::string where = "FULLSTORAGE -> GOODS";
-    ExampleTable(warnings.Take(where, where + ": " + orphans.fallback + Number(orphans.list.count)),
-                 orphans.list.examples, orphans.list.count, page);
-  }
-  if (!any) page += "<p class=\"ok\">Все значения сохранены так, как их хранила прежняя программа.</p>\n";
 }
 
 // The read-back check of the new database, where the run made one.

@@ -237,7 +237,7 @@ void TfrmMain::ShowErrorBox(const std::string& text) {
 
 void TfrmMain::btnRunClick() {
   try {
-    converter_.Run(*this);
+    converter_.RunFromWindow(*this);
   } catch (const std::exception& e) {
     ShowErrorBox(e.what());
   }

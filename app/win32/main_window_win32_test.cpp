@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "app/converter.h"
 #include "app/win32/window_layout.h"
 #include "common/codepage.h"
+#include "common/platform.h"
+#include "common/win32_text.h"
 
 namespace ks {
 namespace {
@@ -144,16 +148,32 @@ TEST_F(MainWindowWin32Test, TabWalksStartExitAndLog) {
 }
 
 TEST_F(MainWindowWin32Test, EnterInTheLogRunsAndEscCloses) {
-  // The run finds no legacy tables here and ends in the error box, which is answered.
+  // The run finds no legacy tables here and ends in the error box, which is answered; the
+  // report page of the failed run goes beside the program, named by the log's last line.
   const std::string dir = ::testing::TempDir() + "ks_win32_enter\\";
+  const std::string program = ::testing::TempDir();
   converter_.SetLegacyDirectory(dir + "missing-legacy\\");
   converter_.TakeDatabasePath(dir + "db\\");
+  converter_.SetReportDirectory(program);
   BoxAnswerer answerer(form_.Handle(), IDOK);
   SetFocus(form_.memCopyLog());
   PressKey(VK_RETURN);
   Pump();
   ASSERT_EQ(answerer.texts.size(), 1u);
   EXPECT_NE(answerer.texts[0].find(L"missing-legacy"), std::wstring::npos);
+  std::wstring log = TextOf(form_.memCopyLog());
+  ASSERT_GE(log.size(), 2u);
+  log.resize(log.size() - 2);  // the break after the last line
+  const std::wstring last = log.substr(log.rfind(L'\n') + 1);
+  const std::wstring named = L"Отчёт: " + win32::Cp1251ToWide(program) + L"ksconvert-report-";
+  ASSERT_EQ(last.substr(0, named.size()), named);
+  const std::string page = win32::WideToCp1251(last.substr(7));
+  std::ifstream in(page, std::ios::binary);
+  const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(html.find("Преобразование прервано"), std::string::npos);
+  EXPECT_NE(html.find("missing-legacy"), std::string::npos);
+  in.close();
+  RemoveFile(page);
   ASSERT_NE(form_.Handle(), nullptr);  // the window stays after the error
   PressKey(VK_ESCAPE);
   EXPECT_EQ(form_.Handle(), nullptr);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The window program under Wine on a virtual display: it starts, Enter runs the conversion
-# of a legacy database, Esc closes it, and the tables it wrote equal those that the Linux
-# build wrote from the same legacy database (the date of last update in each .dbf header
-# aside).
+# of a legacy database, Esc closes it, the report page beside the program shows the run
+# completed and its check clean, and the tables it wrote equal those that the Linux build
+# wrote from the same legacy database (the date of last update in each .dbf header aside).
 #
 #   window_wine_test.sh EXE LEGACY_DIR REFERENCE_DIR WORK_DIR
 #
@@ -69,6 +69,17 @@ if kill -0 "$program" 2>/dev/null; then
 fi
 wait "$program"
 DISPLAY_SESSION
+
+# The run checked the new database and left its page beside the program.
+pages=("$work"/program/ksconvert-report-*.html)
+if [ ! -f "${pages[0]}" ]; then
+  echo "window test: no report page beside the program" >&2
+  exit 1
+fi
+if ! grep -q "Преобразование данных успешно завершено" "${pages[0]}" || ! grep -q "расхождений нет" "${pages[0]}"; then
+  echo "window test: the report page ${pages[0]} shows no completed, checked run" >&2
+  exit 1
+fi
 
 python3 - "$work/database" "$reference" <<'COMPARE'
 import os, sys
