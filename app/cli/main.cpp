@@ -10,6 +10,8 @@
 #include "app/cli/options.h"
 #include "app/configuration.h"
 #include "app/converter.h"
+#include "app/report/control_totals_text.h"
+#include "app/verify/control_totals.h"
 #include "app/verify/database_verifier.h"
 #include "app/report/report_html.h"
 #include "app/startup.h"
@@ -107,6 +109,9 @@ int main(int argc, char** argv) {
       // The new tables read back from the files, apart from what the run remembers.
       converter.Report().SetVerification(ks::VerifyDatabase(converter.dtmMain.dtbKestrel.DataPath(),
                                                             ks::TablesWrittenByRun(converter.Report())));
+      // The legacy archive's figures beside the new base's, each side read on its own.
+      converter.Report().SetControlTotals(ks::ComputeControlTotals(
+          converter.LegacyDirectory(), converter.dtmMain.dtbKestrel.DataPath(), converter.Report()));
     }
   } catch (const std::exception& e) {
     const std::string message = e.what() + converter.Report().Explanation();
@@ -126,6 +131,10 @@ int main(int argc, char** argv) {
   if (const auto& verification = converter.Report().Verification()) {
     PrintLines(stderr, ks::VerificationLines(*verification));
     if (!verification->Clean()) status = kExitFailed;  // the files stay as they are for inspection
+  }
+  if (const auto& totals = converter.Report().Totals()) {
+    PrintLines(stderr, ks::ControlTotalsLines(*totals));
+    if (!totals->Clean()) status = kExitFailed;
   }
   if (!options->report.empty()) {
     std::string reason;
