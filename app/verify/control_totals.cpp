@@ -172,8 +172,12 @@ class TargetTable : NonCopyable {
     if (data_ != nullptr) d4close(data_);
   }
 
-  bool Opened() const { return data_ != nullptr; }
-  int64_t Records() const { return data_ ? d4recCountDo(data_) : 0; }
+  // Live records, as any dBASE reader counts them.
+  int64_t Records() {
+    int64_t records = 0;
+    ForEach([&records] { ++records; });
+    return records;
+  }
 
   struct Field {
     const char* text = nullptr;  // in the record buffer, which every record is read into
@@ -189,7 +193,9 @@ class TargetTable : NonCopyable {
   template <typename Visit>
   void ForEach(Visit visit) {
     if (data_ == nullptr) return;
-    for (int rc = d4top(data_); rc == 0 && d4eof(data_) <= 0; rc = d4skip(data_, 1)) visit();
+    for (int rc = d4top(data_); rc == 0 && d4eof(data_) <= 0; rc = d4skip(data_, 1)) {
+      if (d4deleted(data_) == 0) visit();
+    }
   }
 
  private:
