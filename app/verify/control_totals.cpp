@@ -1,7 +1,9 @@
 #include "app/verify/control_totals.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <string_view>
 #include <utility>
 
 #include "app/report/conversion_report.h"
@@ -44,11 +46,9 @@ const char kLinesWithoutDocument[] = "строки товаров без док�
 // A value in millionths, or exact when wider.
 struct Amount {
   int64_t units = 0;
-  ExactDecimal wide;
-  bool is_wide = false;
+  std::optional<ExactDecimal> wide;  // rare: not made for every value
 
-  ExactDecimal Exact() const { return is_wide ? wide : ExactDecimal::FromUnits(units); }
-  void AddTo(DecimalSum& sum) const { is_wide ? sum.Add(wide) : sum.AddUnits(units); }
+  void AddTo(DecimalSum& sum) const { wide ? sum.Add(*wide) : sum.AddUnits(units); }
 };
 
 // A legacy double as the run stores it; fits is false for the asterisks.
@@ -56,19 +56,45 @@ struct LegacyAmount : Amount {
   bool fits = true;
 };
 
-LegacyAmount Stored(double value) {
-  LegacyAmount a;
-  a.fits = StoredUnits(value, kFloatFieldWidth, kFloatFieldDecimals, a.units, a.wide);
-  a.is_wide = !a.fits;
-  return a;
-}
+// Legacy doubles as the run stores them. Prices and counts repeat a lot, so the last
+// answers are kept by the value's bits: the same double always rounds the same way.
+class StoredValues {
+ public:
+  LegacyAmount operator()(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    Entry& entry = entries_[(bits ^ (bits >> 29)) % kEntries];
+    LegacyAmount a;
+    if (entry.used && entry.bits == bits) {
+      a.units = entry.units;
+      return a;
+    }
+    a.fits = StoredUnits(value, kFloatFieldWidth, kFloatFieldDecimals, a.units);
+    if (!a.fits) {
+      a.wide = RoundedExactly(value, kFloatFieldDecimals);
+      return a;
+    }
+    entry = {bits, a.units, true};
+    return a;
+  }
+
+ private:
+  static constexpr size_t kEntries = 4093;
+  struct Entry {
+    uint64_t bits = 0;
+    int64_t units = 0;
+    bool used = false;
+  };
+  std::vector<Entry> entries_ = std::vector<Entry>(kEntries);
+};
 
 // A number field of the new base as it reads: blanks and asterisks add nothing (the
 // asterisks are what the legacy side explains), a number too long for millionths adds its
 // exact value.
 Amount Read(const char* text, int len) {
   Amount a;
-  if (!FieldUnits(text, len, a.units)) a.is_wide = ExactDecimal::Parse(std::string_view(text, len), a.wide);
+  if (FieldUnits(text, len, a.units)) return a;
+  if (ExactDecimal exact; ExactDecimal::Parse(std::string_view(text, len), exact)) a.wide = exact;
   return a;
 }
 
@@ -78,12 +104,12 @@ class Tally {
   void Target(const Amount& a) { a.AddTo(target_); }
   void LegacyOne() { legacy_.AddUnits(kOne); }
   void TargetOne() { target_.AddUnits(kOne); }
-  void Explain(const std::string& reason, const Amount& a) {
+  void Explain(std::string_view reason, const Amount& a) {
     Reason& r = Find(reason);
     ++r.count;
     a.AddTo(r.amount);
   }
-  void ExplainOne(const std::string& reason) {
+  void ExplainOne(std::string_view reason) {
     Amount one;
     one.units = kOne;
     Explain(reason, one);
@@ -102,11 +128,11 @@ class Tally {
     int64_t count = 0;
     DecimalSum amount;
   };
-  Reason& Find(const std::string& text) {
+  Reason& Find(std::string_view text) {
     for (Reason& r : reasons_) {
       if (r.text == text) return r;
     }
-    reasons_.push_back(Reason{text, 0, {}});
+    reasons_.push_back(Reason{std::string(text), 0, {}});
     return reasons_.back();
   }
 
@@ -120,10 +146,13 @@ struct DocumentTallies {
 
 using Group = std::pair<int, int>;  // legacy type (or 0 for payment orders), year
 
-// The year of a date as the run stores it; 0 for no date.
+// The year of a date as the run stores it: 0 for no date, which is also what a date beyond
+// the four-digit years is stored as.
 int YearOf(DateTime date) {
-  const std::string text = DateToDbf(date);
-  return std::stoi(text.substr(0, 4));
+  if (date.value == 0) return 0;
+  int year = 0, month = 0, day = 0;
+  DecodeDate(date, year, month, day);
+  return year < 1 || year > 9999 ? 0 : year;
 }
 
 int YearOfField(const char* text) {
@@ -275,8 +304,8 @@ class Totals : NonCopyable {
       document_types_.emplace_back(id.AsInteger(), type);
       DocumentTallies& group = documents_[{type, YearOf(date.AsDateTime())}];
       const double tax = nal_value.AsFloat();
-      const LegacyAmount sum = Stored(summa.AsFloat());
-      const LegacyAmount signed_tax = Stored(nal_type.AsBoolean() ? -tax : tax);
+      const LegacyAmount sum = stored_(summa.AsFloat());
+      const LegacyAmount signed_tax = stored_(nal_type.AsBoolean() ? -tax : tax);
       for (DocumentTallies* t : {&group, &whole_documents_}) {
         t->count.LegacyOne();
         t->sum.Legacy(sum);
@@ -305,7 +334,7 @@ class Totals : NonCopyable {
     const TLegacyField& sum = table.FieldByName("Sum");
     for (table.First(); !table.Eof(); table.Next()) {
       DocumentTallies& group = payments_[{0, YearOf(date.AsDateTime())}];
-      const LegacyAmount amount = Stored(sum.AsFloat());
+      const LegacyAmount amount = stored_(sum.AsFloat());
       for (DocumentTallies* t : {&group, &whole_payments_}) {
         t->count.LegacyOne();
         t->sum.Legacy(amount);
@@ -315,8 +344,14 @@ class Totals : NonCopyable {
     table.Close();
   }
 
-  // The legacy type of a document, as the run's look-up by primary key finds it.
-  std::optional<int> DocumentType(int32_t id) const {
+  // The legacy type of a document, as the run's look-up by primary key finds it. The lines
+  // of one document stand together, so the last answer is kept.
+  std::optional<int> DocumentType(int32_t id) {
+    if (last_lookup_ && last_lookup_->first == id) return last_lookup_->second;
+    last_lookup_ = {id, FindDocumentType(id)};
+    return last_lookup_->second;
+  }
+  std::optional<int> FindDocumentType(int32_t id) const {
     const auto it = std::lower_bound(document_types_.begin(), document_types_.end(), id,
                                      [](const auto& entry, int32_t key) { return entry.first < key; });
     if (it == document_types_.end() || it->first != id) return std::nullopt;
@@ -331,20 +366,19 @@ class Totals : NonCopyable {
     const TLegacyField& count = table.FieldByName("Count");
     for (table.First(); !table.Eof(); table.Next()) {
       goods_count_.LegacyOne();
-      const LegacyAmount line_price = Stored(price.AsFloat());
+      const LegacyAmount line_price = stored_(price.AsFloat());
       goods_price_.Legacy(line_price);
       if (!line_price.fits) goods_price_.Explain(kOverflow, line_price);
 
-      const LegacyAmount quantity = Stored(count.AsFloat());
+      const LegacyAmount quantity = stored_(count.AsFloat());
       goods_count_field_.Legacy(quantity);
       const std::optional<int> type = DocumentType(doc_id.AsInteger());
       if (!type) {
         goods_count_field_.Explain(kLinesWithoutDocument, quantity);
       } else if (*type == kNoteType) {
         Amount less_one;  // what the count 1 leaves out: Count - 1
-        less_one.is_wide = quantity.is_wide;
         less_one.units = quantity.units - 1000000;
-        less_one.wide = quantity.wide - ExactDecimal::FromInteger(1);
+        if (quantity.wide) less_one.wide = *quantity.wide - ExactDecimal::FromInteger(1);
         goods_count_field_.Explain(kNoteLines, less_one);
       } else if (!quantity.fits) {
         goods_count_field_.Explain(kOverflow, quantity);
@@ -416,6 +450,8 @@ class Totals : NonCopyable {
   ControlTotals result_;
 
   std::vector<std::pair<int32_t, int>> document_types_;  // DocumentID, TypeDoc; by identifier
+  std::optional<std::pair<int32_t, std::optional<int>>> last_lookup_;
+  StoredValues stored_;
   std::map<Group, DocumentTallies> documents_, payments_;
   DocumentTallies whole_documents_, whole_payments_;
   Tally goods_count_, goods_price_, goods_count_field_;

@@ -154,21 +154,44 @@ std::string ExactDecimal::Grouped(int min_decimals) const {
   return out + text.substr(point);
 }
 
-bool StoredUnits(double value, int width, int decimals, int64_t& units, ExactDecimal& exact) {
+bool StoredUnits(double value, int width, int decimals, int64_t& units) {
   char text[kFloatFieldWidth];
   width = std::min(width, kFloatFieldWidth);
   FloatToDbf(value, width, decimals, text);
-  if (FieldUnits(text, width, units)) return true;
-  // Too wide for the field: the value the run would have written, had it fitted.
-  exact = ExactDecimal();
-  if (!std::isfinite(value)) return false;
+  return FieldUnits(text, width, units);
+}
+
+ExactDecimal RoundedExactly(double value, int decimals) {
+  ExactDecimal exact;
+  if (!std::isfinite(value)) return exact;
   char wide[512];
   const auto result = std::to_chars(wide, wide + sizeof wide, value, std::chars_format::fixed, decimals);
   if (result.ec == std::errc()) ExactDecimal::Parse(std::string_view(wide, result.ptr - wide), exact);
-  return false;
+  return exact;
 }
 
 bool FieldUnits(const char* text, int len, int64_t& units) {
+  // The layout the run writes: blanks, an optional minus, digits, "." and six digits.
+  if (len > 7 && len <= 19 && text[len - 7] == '.') {
+    int64_t value = 0;
+    int i = 0;
+    while (i < len - 7 && text[i] == ' ') ++i;
+    const bool negative = i < len - 7 && text[i] == '-';
+    if (negative) ++i;
+    bool digits = i < len - 7;
+    for (; i < len - 7; ++i) {
+      digits = digits && IsDigit(text[i]);
+      value = value * 10 + (text[i] - '0');
+    }
+    for (i = len - 6; i < len; ++i) {
+      digits = digits && IsDigit(text[i]);
+      value = value * 10 + (text[i] - '0');
+    }
+    if (digits) {
+      units = negative ? -value : value;
+      return true;
+    }
+  }
   int i = 0;
   while (i < len && text[i] == ' ') ++i;
   if (i == len) {

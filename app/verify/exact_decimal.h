@@ -68,10 +68,12 @@ class DecimalSum {
 
 // A double as the run stores it in a number field of that width (at most the 19 of the
 // new base's number fields, so that any stored value fits millionths) and decimals (at
-// most kDecimals), in millionths. False when it does not fit and is stored as the overflow mark
-// (asterisks); exact then holds its value rounded to the decimals (zero for an infinity or
-// not-a-number).
-bool StoredUnits(double value, int width, int decimals, int64_t& units, ExactDecimal& exact);
+// most kDecimals), in millionths. False when it does not fit and is stored as the overflow
+// mark (asterisks).
+bool StoredUnits(double value, int width, int decimals, int64_t& units);
+// The value rounded to the decimals as the run would have written it, had it fitted; zero
+// for an infinity or not-a-number.
+ExactDecimal RoundedExactly(double value, int decimals);
 
 // The number text of a dBASE number field (right-aligned, blanks for no value) in
 // millionths; blanks read 0. False when it is no number of at most kDecimals decimals
