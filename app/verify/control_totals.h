@@ -2,11 +2,11 @@
 // Control totals: the legacy archive's own figures beside those read back from the new base,
 // the way an accountant accepts a migration. Each side is read on its own: the legacy
 // tables through a fresh set of legacy readers, the new tables through an engine instance
-// of their own, apart from anything the run keeps in memory, and, as any dBASE reader does,
-// without the records marked deleted. A difference is explained by
-// what the run does on purpose (records it skips, values too wide for their field stored as
-// asterisks, the count 1 of the goods lines of type-4 documents, the goods lines whose
-// document does not exist), each with its amount; what is left is a finding.
+// of their own, apart from anything the run keeps in memory, and without the records
+// marked deleted, as any dBASE reader counts. A difference is explained by what the run
+// does on purpose (records it skips, values too wide for their field stored as asterisks,
+// the count 1 of the goods lines of type-4 documents, the goods lines whose document does
+// not exist), each with its amount; what is left is a finding.
 //
 // The figures:
 //   documents (stage 9): count, Summa against DOC.FSUM, nalvalue with its sign against

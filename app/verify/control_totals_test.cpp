@@ -11,6 +11,7 @@
 
 #include "app/converter.h"
 #include "app/report/control_totals_text.h"
+#include "app/report/report_html.h"
 #include "app/testing/conversion_fixture.h"
 #include "db/engine/xbase/xbase.h"
 #include "legacy/testing/mini_json.h"
@@ -132,6 +133,10 @@ TEST_F(ControlTotalsTest, CleanConversionAgreesInEveryFigureExactly) {
   }
   EXPECT_TRUE(grouped);
   for (const ControlTotal& item : totals.items) EXPECT_EQ((whole[{item.stage, item.figure}]), 1) << item.figure;
+
+  const std::string page = ReportToHtml(report);
+  EXPECT_NE(page.find("<h2>Контрольные суммы</h2>\n<p class=\"ok\">"), std::string::npos);
+  EXPECT_NE(page.find("<td>вид 6, 2020 год</td><td class=\"n\">5</td><td class=\"n\">5</td>"), std::string::npos);
 }
 
 TEST_F(ControlTotalsTest, EachDifferenceTheRunMakesOnPurposeIsExplainedWithItsAmount) {
@@ -251,6 +256,9 @@ TEST_F(ControlTotalsTest, ABaseAlteredAfterTheRunIsFoundAndTheFigureNamed) {
   EXPECT_EQ(lines[8], "  Документы: записей 40, сумма 4.00 / 4.01, НСП 5.60 — не сходится") << testing::Joined(lines);
   EXPECT_EQ(lines[9], "    сумма: разница -0.01; не объяснено -0.01");
   EXPECT_EQ(lines[10], "    сумма, вид 1, 2019 год: разница -0.01; не объяснено -0.01");
+  ConversionReport report;
+  report.SetControlTotals(totals);
+  EXPECT_NE(ReportToHtml(report).find("<td class=\"n\"><span class=\"failed\">-0.01</span></td>"), std::string::npos);
 }
 
 }  // namespace
