@@ -10,7 +10,7 @@ std::string Explanations(const ControlTotal& item) {
   for (const ControlExplanation& e : item.explanations) {
     text += (text.empty() ? "" : "; ") + e.reason +
             (IsCount(item) ? ": " + ControlAmount(item, e.amount)
-                           : " (" + std::to_string(e.count) + "): " + ControlAmount(item, e.amount));
+                           : " (" + ExactDecimal::FromInteger(e.count).Grouped(0) + "): " + ControlAmount(item, e.amount));
   }
   return text;
 }

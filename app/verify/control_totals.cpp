@@ -12,7 +12,7 @@
 #include "db/engine/field_text.h"
 #include "db/engine/xbase/xbase.h"
 #include "legacy/legacy_alias.h"
-#include "legacy/legacy_tables.h"
+#include "legacy/legacy_table.h"
 
 namespace ks {
 namespace {
@@ -166,26 +166,37 @@ int YearOfField(const char* text) {
 
 // ---- the legacy side ------------------------------------------------------------------
 
-class LegacySide : NonCopyable {
+// A legacy table opened by its name alone, apart from the run's tables and their declared
+// fields. A field that an older database lacks reads blank, as the run's structure probe
+// makes it read; looking for it here spares the probe's pass over every table.
+class LegacySource : NonCopyable {
  public:
-  explicit LegacySide(const std::string& directory) {
-    for (TLegacyTable* table : Tables()) {
-      DeclareLegacyTable(*table);
-      table->SetDirectory(directory);
-    }
-    DeclareLegacyTable(check_);
-    check_.SetDirectory(directory);
-    // An older database lacking some fields reads them blank, as the run does.
-    ProbeLegacyStructure(check_, Tables());
+  LegacySource(const std::string& directory, const char* table_name) : table_(table_name) {
+    table_.SetDirectory(directory);
+    table_.SetTableName(table_name);
+    table_.Open();
+  }
+  ~LegacySource() { table_.Close(); }
+
+  struct Field {
+    const TLegacyField* field;  // null when the table lacks it
+    int32_t Integer() const { return field ? field->AsInteger() : 0; }
+    double Float() const { return field ? field->AsFloat() : 0; }
+    bool Boolean() const { return field ? field->AsBoolean() : false; }
+    DateTime Date() const { return field ? field->AsDateTime() : DateTime{}; }
+  };
+  Field FieldByName(const char* name) {
+    return {table_.FieldExists(name) ? &table_.FieldByName(name) : nullptr};
+  }
+  int RecordCount() const { return table_.RecordCount(); }
+
+  template <typename Visit>
+  void ForEach(Visit visit) {
+    for (table_.First(); !table_.Eof(); table_.Next()) visit();
   }
 
-  std::vector<TLegacyTable*> Tables() { return {&dict_.tblGroup, &dict_.tblCountry, &dict_.tblFirmRef, &dict_.tblModel,
-                                                &dict_.tblVol, &dict_.tblPeople, &main_.tblTemplate, &main_.tblDocument,
-                                                &main_.tblMain, &main_.tblFullstorage}; }
-
-  TLegacyDictTables dict_;
-  TLegacyMainTables main_;
-  TLegacyTable check_{"tblCheck"};
+ private:
+  TLegacyTable table_;
 };
 
 // ---- the new side ---------------------------------------------------------------------
@@ -244,7 +255,7 @@ Amount AmountOf(const TargetTable::Field& field) { return field.text ? Read(fiel
 class Totals : NonCopyable {
  public:
   Totals(const std::string& legacy_directory, const std::string& database_directory, const ConversionReport& report)
-      : legacy_(legacy_directory), directory_(WithTrailingDelimiter(database_directory)), report_(report),
+      : legacy_directory_(legacy_directory), directory_(WithTrailingDelimiter(database_directory)), report_(report),
         engine_(code4initP()) {}
   ~Totals() { code4initUndo(engine_); }
 
@@ -267,17 +278,15 @@ class Totals : NonCopyable {
   void ReferenceBooks() {
     const struct {
       int stage;
-      TLegacyTable& source;
+      const char* source;
       const char* target;
-    } kBooks[] = {{2, legacy_.dict_.tblGroup, "tGroup.dbf"},   {3, legacy_.dict_.tblCountry, "COUNTRY.dbf"},
-                  {4, legacy_.dict_.tblFirmRef, "Firm.dbf"},   {5, legacy_.dict_.tblModel, "MODEL.dbf"},
-                  {6, legacy_.dict_.tblVol, "tVolume.dbf"},    {7, legacy_.dict_.tblPeople, "PEOPLE.dbf"},
-                  {8, legacy_.main_.tblTemplate, "TMPLT.dbf"}};
+    } kBooks[] = {{2, "Group", "tGroup.dbf"}, {3, "Country", "COUNTRY.dbf"}, {4, "FirmRef", "Firm.dbf"},
+                  {5, "Model", "MODEL.dbf"},  {6, "vol", "tVolume.dbf"},    {7, "People", "PEOPLE.dbf"},
+                  {8, "Template", "TMPLT.dbf"}};
     for (const auto& book : kBooks) {
-      book.source.Open();
-      ControlTotal item{book.stage, "COUNT", {}, {}, ExactDecimal::FromInteger(book.source.RecordCount()),
+      ControlTotal item{book.stage, "COUNT", {}, {},
+                        ExactDecimal::FromInteger(LegacySource(legacy_directory_, book.source).RecordCount()),
                         ExactDecimal::FromInteger(TargetTable(engine_, directory_, book.target).Records()), {}};
-      book.source.Close();
       // What the run skipped, by its own count and reason.
       for (const StageCounts& stage : report_.Stages()) {
         if (stage.number != book.stage) continue;
@@ -290,22 +299,18 @@ class Totals : NonCopyable {
   }
 
   void LegacyDocuments() {
-    TLegacyTable& table = legacy_.main_.tblDocument;
-    table.Open();
-    const TLegacyField& id = table.FieldByName("DocumentID");
-    const TLegacyField& type_doc = table.FieldByName("TypeDoc");
-    const TLegacyField& date = table.FieldByName("Date");
-    const TLegacyField& summa = table.FieldByName("Summa");
-    const TLegacyField& nal_value = table.FieldByName("nalvalue");
-    const TLegacyField& nal_type = table.FieldByName("naltype");
+    LegacySource table(legacy_directory_, "Document");
+    const LegacySource::Field id = table.FieldByName("DocumentID"), type_doc = table.FieldByName("TypeDoc"),
+                              date = table.FieldByName("Date"), summa = table.FieldByName("Summa"),
+                              nal_value = table.FieldByName("nalvalue"), nal_type = table.FieldByName("naltype");
     document_types_.reserve(table.RecordCount());
-    for (table.First(); !table.Eof(); table.Next()) {
-      const int type = type_doc.AsInteger();
-      document_types_.emplace_back(id.AsInteger(), type);
-      DocumentTallies& group = documents_[{type, YearOf(date.AsDateTime())}];
-      const double tax = nal_value.AsFloat();
-      const LegacyAmount sum = stored_(summa.AsFloat());
-      const LegacyAmount signed_tax = stored_(nal_type.AsBoolean() ? -tax : tax);
+    table.ForEach([&] {
+      const int type = type_doc.Integer();
+      document_types_.emplace_back(id.Integer(), type);
+      DocumentTallies& group = documents_[{type, YearOf(date.Date())}];
+      const double tax = nal_value.Float();
+      const LegacyAmount sum = stored_(summa.Float());
+      const LegacyAmount signed_tax = stored_(nal_type.Boolean() ? -tax : tax);
       for (DocumentTallies* t : {&group, &whole_documents_}) {
         t->count.LegacyOne();
         t->sum.Legacy(sum);
@@ -320,28 +325,24 @@ class Totals : NonCopyable {
         if (!sum.fits) t->sum.Explain(kOverflow, sum);
         if (!signed_tax.fits) t->tax.Explain(kOverflow, signed_tax);
       }
-    }
-    table.Close();
+    });
     // FindKey finds the first of equal identifiers; a stable sort keeps it first.
     std::stable_sort(document_types_.begin(), document_types_.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
   }
 
   void LegacyPayments() {
-    TLegacyTable& table = legacy_.main_.tblMain;
-    table.Open();
-    const TLegacyField& date = table.FieldByName("DocDate");
-    const TLegacyField& sum = table.FieldByName("Sum");
-    for (table.First(); !table.Eof(); table.Next()) {
-      DocumentTallies& group = payments_[{0, YearOf(date.AsDateTime())}];
-      const LegacyAmount amount = stored_(sum.AsFloat());
+    LegacySource table(legacy_directory_, "Main");
+    const LegacySource::Field date = table.FieldByName("DocDate"), sum = table.FieldByName("Sum");
+    table.ForEach([&] {
+      DocumentTallies& group = payments_[{0, YearOf(date.Date())}];
+      const LegacyAmount amount = stored_(sum.Float());
       for (DocumentTallies* t : {&group, &whole_payments_}) {
         t->count.LegacyOne();
         t->sum.Legacy(amount);
         if (!amount.fits) t->sum.Explain(kOverflow, amount);
       }
-    }
-    table.Close();
+    });
   }
 
   // The legacy type of a document, as the run's look-up by primary key finds it. The lines
@@ -359,20 +360,18 @@ class Totals : NonCopyable {
   }
 
   void LegacyGoods() {
-    TLegacyTable& table = legacy_.main_.tblFullstorage;
-    table.Open();
-    const TLegacyField& doc_id = table.FieldByName("DocID");
-    const TLegacyField& price = table.FieldByName("Price");
-    const TLegacyField& count = table.FieldByName("Count");
-    for (table.First(); !table.Eof(); table.Next()) {
+    LegacySource table(legacy_directory_, "FULLSTORAGE");
+    const LegacySource::Field doc_id = table.FieldByName("DocID"), price = table.FieldByName("Price"),
+                              count = table.FieldByName("Count");
+    table.ForEach([&] {
       goods_count_.LegacyOne();
-      const LegacyAmount line_price = stored_(price.AsFloat());
+      const LegacyAmount line_price = stored_(price.Float());
       goods_price_.Legacy(line_price);
       if (!line_price.fits) goods_price_.Explain(kOverflow, line_price);
 
-      const LegacyAmount quantity = stored_(count.AsFloat());
+      const LegacyAmount quantity = stored_(count.Float());
       goods_count_field_.Legacy(quantity);
-      const std::optional<int> type = DocumentType(doc_id.AsInteger());
+      const std::optional<int> type = DocumentType(doc_id.Integer());
       if (!type) {
         goods_count_field_.Explain(kLinesWithoutDocument, quantity);
       } else if (*type == kNoteType) {
@@ -383,8 +382,7 @@ class Totals : NonCopyable {
       } else if (!quantity.fits) {
         goods_count_field_.Explain(kOverflow, quantity);
       }
-    }
-    table.Close();
+    });
   }
 
   void TargetDocuments() {
@@ -443,7 +441,7 @@ class Totals : NonCopyable {
     }
   }
 
-  LegacySide legacy_;
+  std::string legacy_directory_;
   std::string directory_;
   const ConversionReport& report_;
   Code4* engine_;

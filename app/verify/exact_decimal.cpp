@@ -155,6 +155,21 @@ std::string ExactDecimal::Grouped(int min_decimals) const {
 }
 
 bool StoredUnits(double value, int width, int decimals, int64_t& units) {
+  // Most values: scaled to millionths below 2^40, the product errs by less than 2^-13, so
+  // rounding it gives the correctly rounded value unless it lies that close to a half; and
+  // below a million it fits any field of six decimals wide enough for a million.
+  if (decimals == ExactDecimal::kDecimals && width >= kFloatFieldWidth) {
+    const double scaled = std::fabs(value) * 1e6;
+    if (scaled < 1e12) {
+      const double whole = std::floor(scaled);
+      const double fraction = scaled - whole;
+      if (std::fabs(fraction - 0.5) >= 1e-3) {
+        const int64_t magnitude = static_cast<int64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+        units = value < 0 ? -magnitude : magnitude;
+        return true;
+      }
+    }
+  }
   char text[kFloatFieldWidth];
   width = std::min(width, kFloatFieldWidth);
   FloatToDbf(value, width, decimals, text);
