@@ -139,6 +139,36 @@ TEST_F(ControlTotalsTest, CleanConversionAgreesInEveryFigureExactly) {
   EXPECT_NE(page.find("<td>вид 6, 2020 год</td><td class=\"n\">5</td><td class=\"n\">5</td>"), std::string::npos);
 }
 
+TEST_F(ControlTotalsTest, AnOlderArchiveLackingFieldsCountsThemBlankOnBothSides) {
+  LegacyFixture fixture = Agreeing();
+  fixture.omitted_fields = {"Document.nalvalue", "Document.naltype", "FULLSTORAGE.Count", "Main.DocDate"};
+  fixture.document = [](W_& w) {
+    w.SetLong("DocumentID", 1);
+    w.SetLong("TypeDoc", 1);
+    w.SetNumber("Summa", 2.5);
+    w.Append();
+  };
+  fixture.main = [](W_& w) {
+    w.SetNumber("Sum", 3);
+    w.Append();
+  };
+  fixture.fullstorage = [](W_& w) {
+    for (const int32_t document : {1, 99}) {
+      w.SetLong("DocID", document);
+      w.SetNumber("Price", 0.5);
+      w.Append();
+    }
+  };
+  const ControlTotals totals = Convert(fixture);
+  EXPECT_TRUE(totals.Clean()) << testing::Joined(ControlTotalsLines(totals));
+  EXPECT_EQ(Find(totals, 9, "DOC.NSP")->legacy.Text(), "0.00");
+  EXPECT_EQ(Find(totals, 10, "DOC.FSUM", {}, 0)->target.Text(), "3.00");  // no date: year 0
+  const ControlTotal* count = Find(totals, 11, "GOODS.FCOUNT");
+  EXPECT_EQ(count->legacy.Text() + " " + count->target.Text(), "0.00 0.00");
+  EXPECT_EQ(count->explanations.size(), 1u);  // the line of a missing document, with nothing to count
+  EXPECT_EQ(Find(totals, 11, "GOODS.PRICE")->target.Text(), "1.00");
+}
+
 TEST_F(ControlTotalsTest, EachDifferenceTheRunMakesOnPurposeIsExplainedWithItsAmount) {
   const auto document = [](int32_t id, int32_t type, double sum) {
     return [=](W_& w) {
