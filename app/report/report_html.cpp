@@ -360,7 +360,8 @@ void ControlTotalsSection(const ConversionReport& report, std::string& page) {
     const ExactDecimal unexplained = item.Unexplained();
     std::string why;
     for (const ControlExplanation& e : item.explanations) {
-      why += (why.empty() ? "" : "<br>") + SkipReason(e.reason) + ": " + Number(e.count) + ", " + ControlAmount(item, e.amount);
+      why += (why.empty() ? "" : "<br>") + SkipReason(e.reason) + ": " + Number(e.count) +
+             (item.figure == "COUNT" ? "" : ", " + ControlAmount(item, e.amount));
     }
     page += "<tr>" + Cell(Html(ControlStageName(item.stage)) + " (" + Number(item.stage) + ")") +
             Cell(Html(ControlFigureName(item.figure)) + " <span class=\"note\">" + Html(item.figure) + "</span>") +
