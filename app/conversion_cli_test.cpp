@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -86,8 +87,15 @@ TEST_F(ConversionCliTest, WritesWhatTheCoreWritesAndLogsTheRunOnStandardOutput) 
   if (err.size() > 1) {
     EXPECT_EQ(err[0], "Предупреждения:") << cli.err;
   }
-  EXPECT_EQ(err.back().rfind("Проверка новой базы: 14 таблиц, ", 0), 0u) << cli.err;
-  EXPECT_EQ(err.back().substr(err.back().rfind(", ")), ", расхождений нет") << cli.err;
+  // Then the control totals, which all agree or are explained.
+  const auto check = std::find_if(err.begin(), err.end(),
+                                  [](const std::string& line) { return line.rfind("Проверка новой базы: ", 0) == 0; });
+  ASSERT_NE(check, err.end()) << cli.err;
+  EXPECT_EQ(check->rfind("Проверка новой базы: 14 таблиц, ", 0), 0u) << cli.err;
+  EXPECT_EQ(check->substr(check->rfind(", ")), ", расхождений нет") << cli.err;
+  ASSERT_NE(check + 1, err.end()) << cli.err;
+  EXPECT_EQ(check[1], "Контрольные суммы (прежний архив / новая база):");
+  EXPECT_EQ(cli.err.find("не сходится"), std::string::npos) << cli.err;
   const std::vector<std::string> lines = SplitLines(cli.out);
   // The log on standard output stays as it was; the window's ends with the warnings.
   EXPECT_EQ(testing::Joined(lines), testing::Joined(testing::ExpectedLog(testing::DeletionLines(lines))));

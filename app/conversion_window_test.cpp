@@ -20,6 +20,7 @@
 #include <iterator>
 
 #include "app/converter.h"
+#include "app/report/control_totals_text.h"
 #include "app/gui/main_form.h"
 #include "app/testing/conversion_fixture.h"
 #include "app/testing/legacy_fixture.h"
@@ -119,6 +120,12 @@ TEST_F(ConversionWindowTest, EnterConvertsChecksTheNewDatabaseAndLeavesThePageBe
   const int64_t records = converter_.Report().Verification()->Records();
   expected.push_back("");
   expected.push_back("Проверка новой базы: 14 таблиц, " + std::to_string(records) + " записей, расхождений нет");
+  // Then the control totals, which agree or are explained by what the run counted.
+  ASSERT_TRUE(converter_.Report().Totals());
+  EXPECT_TRUE(converter_.Report().Totals()->Clean());
+  const std::vector<std::string> totals = ControlTotalsLines(*converter_.Report().Totals());
+  EXPECT_EQ(totals.front(), "Контрольные суммы (прежний архив / новая база):");
+  expected.insert(expected.end(), totals.begin(), totals.end());
   ASSERT_EQ(log_.size(), expected.size() + 1);
   EXPECT_EQ(testing::Joined({log_.begin(), log_.end() - 1}), testing::Joined(expected));
   const std::string page = Page();

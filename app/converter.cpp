@@ -3,8 +3,10 @@
 #include <exception>
 
 #include "app/configuration.h"
+#include "app/report/control_totals_text.h"
 #include "app/report/report_file.h"
 #include "app/run/conversion_run.h"
+#include "app/verify/control_totals.h"
 #include "app/verify/database_verifier.h"
 #include "common/codepage.h"
 #include "common/russian_plural.h"
@@ -48,23 +50,31 @@ std::string Converter::ReportDirectory() const {
   return report_directory_.empty() ? ExecutableDirectory() : report_directory_;
 }
 
-const DatabaseVerification& Converter::VerifyNewDatabase() {
+void Converter::VerifyNewDatabase() {
+  // The new tables read back from the files, apart from what the run remembers.
   report_.SetVerification(VerifyDatabase(dtmMain.dtbKestrel.DataPath(), TablesWrittenByRun(report_)));
-  return *report_.Verification();
+  // The legacy archive's figures beside the new base's, each side read on its own.
+  report_.SetControlTotals(ComputeControlTotals(legacy_directory_, dtmMain.dtbKestrel.DataPath(), report_));
 }
 
 void Converter::RunFromWindow(IMainWindow& window) {
   std::string failure;  // for the error box, once the page is written
   try {
     if (!Run(window)) return;  // not confirmed: nothing was done, so nothing to report
-    const DatabaseVerification& verification = VerifyNewDatabase();
+    VerifyNewDatabase();
+    const DatabaseVerification& verification = *report_.Verification();
+    const ControlTotals& totals = *report_.Totals();
     if (warnings_in_log_ && !report_.Warnings().empty()) window.AddLogLine("");
     for (const std::string& line : VerificationLines(verification)) window.AddLogLine(Utf8ToCp1251(line));
+    for (const std::string& line : ControlTotalsLines(totals)) window.AddLogLine(Utf8ToCp1251(line));
     if (!verification.Clean()) {
       const int64_t n = verification.discrepancies;
       failure = W("Новая база отличается от того, что было записано: проверка нашла " +
                   CountOf(n, "расхождение", "расхождения", "расхождений") +
                   ". Они перечислены в журнале и в отчёте; файлы оставлены как есть.");
+    } else if (!totals.Clean()) {
+      failure = W("Контрольные суммы прежнего архива и новой базы не сходятся: разница, которую "
+                  "преобразование не объясняет, показана в журнале и в отчёте; файлы оставлены как есть.");
     }
   } catch (const std::exception& e) {
     failure = e.what();

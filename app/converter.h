@@ -46,14 +46,17 @@ class Converter : NonCopyable {
   // A dry run: the structure probe and a reading pass over every legacy record and memo
   // with the checks of the real run, creating and writing nothing. Errors propagate.
   void Check(IMainWindow& window);
-  // The read-back check of the database the last completed run wrote, kept in the report.
-  const DatabaseVerification& VerifyNewDatabase();
+  // The checks of the database the last completed run wrote, kept in the report: the
+  // read-back check and the control totals of the legacy archive beside the new base.
+  void VerifyNewDatabase();
 
   // What "Старт" does in either window. The run; after a completed run the read-back check,
-  // whose line (and findings, with file and place) follows the warnings in the log; then the
+  // whose line (and findings, with file and place) follows the warnings in the log, and the
+  // block of control totals after it; then the
   // report page in ReportDirectory, named by the log's last line ("Отчёт: PATH"), or the
-  // reason it could not be written. A failed run, or a check that finds the new database
-  // differing from what was written, ends in the error box once the page is written.
+  // reason it could not be written. A failed run, a check that finds the new database
+  // differing from what was written, or a difference of the control totals that the run
+  // does not explain ends in the error box once the page is written.
   void RunFromWindow(IMainWindow& window);
 
   // What the last run or check counted and found; refilled by each.

@@ -71,11 +71,29 @@ constexpr char kWarnings[] =
     "GOODS.GTD: 300 текстов длиннее поля (30 символов) обрезаны по его ширине\n"
     "FULLSTORAGE -> GOODS: 300 строк товаров относятся к документу того типа, который не преобразуется (10)\n";
 
+// The skipped document and the prices stored as asterisks account for every difference.
+constexpr char kControlTotals[] =
+    "Контрольные суммы (прежний архив / новая база):\n"
+    "  Группы: записей 0 — сходится\n"
+    "  Страны: записей 0 — сходится\n"
+    "  Фирмы: записей 0 — сходится\n"
+    "  Товары: записей 1 — сходится\n"
+    "  Единицы измерения: записей 0 — сходится\n"
+    "  Представители: записей 0 — сходится\n"
+    "  Шаблоны: записей 0 — сходится\n"
+    "  Документы: записей 1 / 0, сумма 0.00, НСП 0.00 — разница объяснена\n"
+    "    записей: разница 1, объяснено: пропущенные записи: TypeDoc 3 (not converted): 1\n"
+    "  Платежные поручения: записей 0, сумма 0.00 — сходится\n"
+    "  Строки товаров: записей 300, цена 1 500 000 000 000 000.00 / 0.00, количество 0.00 — разница объяснена\n"
+    "    цена: разница 1 500 000 000 000 000.00, объяснено: значения шире поля, записаны звёздочками (300): "
+    "1 500 000 000 000 000.00\n";
+
 TEST_F(CliReportTest, RunWarnsAfterTheLogAndWritesTheReport) {
   const CliResult r = Run("--yes --report '" + dir_.Path() + "report.json'");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   // The numbers written as asterisks read back as the overflow mark, not as damage.
-  EXPECT_EQ(r.err, std::string(kWarnings) + "Проверка новой базы: 14 таблиц, 314 записей, расхождений нет\n");
+  EXPECT_EQ(r.err,
+            std::string(kWarnings) + "Проверка новой базы: 14 таблиц, 314 записей, расхождений нет\n" + kControlTotals);
   EXPECT_NE(r.out.find("Преобразование данных успешно завершено\n---\n\n"), std::string::npos);
   EXPECT_EQ(r.out.find("Предупреждения"), std::string::npos);  // the log stays as it is
 
@@ -101,11 +119,19 @@ TEST_F(CliReportTest, RunWarnsAfterTheLogAndWritesTheReport) {
   EXPECT_EQ(verification["per_table"].items[5]["file"].text, "goods.dbf");
   EXPECT_EQ(verification["per_table"].items[5]["records"].number, 300);
   EXPECT_EQ(verification["per_table"].items[5]["expected_records"].number, 300);
+  const std::vector<testing::JsonValue>& totals = json["control_totals"].items;
+  ASSERT_GE(totals.size(), 2u);
+  const testing::JsonValue& price_total = totals[totals.size() - 2];  // then GOODS.FCOUNT
+  EXPECT_EQ(price_total["figure"].text, "GOODS.PRICE");
+  EXPECT_EQ(price_total["legacy"].text, "1500000000000000.00");
+  EXPECT_EQ(price_total["explained"].text, "1500000000000000.00");
+  EXPECT_EQ(price_total["unexplained"].text, "0.00");
 
   const CliResult unverified = Run("--yes --no-verify --report '" + dir_.Path() + "report.json'");
   ASSERT_EQ(unverified.exit_code, 0) << unverified.err;
   EXPECT_EQ(unverified.err, kWarnings);
   EXPECT_EQ(ReadAll(dir_.Path() + "report.json").find("\"verification\""), std::string::npos);
+  EXPECT_EQ(ReadAll(dir_.Path() + "report.json").find("\"control_totals\""), std::string::npos);
 }
 
 TEST_F(CliReportTest, CheckPrintsTheSameAndCreatesNothing) {

@@ -10,6 +10,7 @@
 #include "app/cli/options.h"
 #include "app/configuration.h"
 #include "app/converter.h"
+#include "app/report/control_totals_text.h"
 #include "app/report/report_file.h"
 #include "app/report/report_html.h"
 #include "app/verify/database_verifier.h"
@@ -116,6 +117,10 @@ int main(int argc, char** argv) {
   if (const auto& verification = converter.Report().Verification()) {
     PrintLines(stderr, ks::VerificationLines(*verification));
     if (!verification->Clean()) status = kExitFailed;  // the files stay as they are for inspection
+  }
+  if (const auto& totals = converter.Report().Totals()) {
+    PrintLines(stderr, ks::ControlTotalsLines(*totals));
+    if (!totals->Clean()) status = kExitFailed;
   }
   if (!options->report.empty()) {
     // The page for people when the name asks for it, JSON for scripts otherwise.

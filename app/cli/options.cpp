@@ -25,7 +25,7 @@ const char kCliUsage[] =
     "                  check of the new database per table; the first records of each\n"
     "                  kind named. A FILE ending in .html (or .htm) gets the same as a\n"
     "                  printable page instead\n"
-    "  --no-verify     leave out the read-back check after the run\n"
+    "  --no-verify     leave out the read-back check and the control totals after the run\n"
     "  --help          show this text\n"
     "\n"
     "The log goes to standard output; a progress bar to standard error on a terminal.\n"

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/report/control_totals_text.h"
 #include "app/report/report_text.h"
 #include "common/char_escape.h"
 #include "common/codepage.h"
@@ -115,6 +116,29 @@ std::string VerificationJson(const DatabaseVerification& verification) {
   json += verification.findings.empty() ? "]" : "\n    ]";
   return json + ", \"findings_complete\": " +
          (static_cast<int64_t>(verification.findings.size()) == verification.discrepancies ? "true" : "false") + "}";
+}
+
+std::string ControlTotalsJson(const ControlTotals& totals) {
+  std::string json = "[";
+  for (size_t i = 0; i < totals.items.size(); ++i) {
+    const ControlTotal& item = totals.items[i];
+    std::string group;
+    if (item.kind) group = "\"kind\": " + std::to_string(*item.kind);
+    if (item.year) group += (group.empty() ? "" : ", ") + std::string("\"year\": ") + std::to_string(*item.year);
+    const auto amount = [&item](const ExactDecimal& value) { return Quote(ControlAmountText(item, value)); };
+    json += i > 0 ? ",\n" : "\n";
+    json += "    {\"stage\": " + std::to_string(item.stage) + ", \"figure\": " + Quote(item.figure) + ", \"group\": {" +
+            group + "}, \"legacy\": " + amount(item.legacy) + ", \"new\": " + amount(item.target) +
+            ", \"explained\": " + amount(item.Explained()) + ", \"unexplained\": " + amount(item.Unexplained()) +
+            ", \"explanations\": [";
+    for (size_t k = 0; k < item.explanations.size(); ++k) {
+      const ControlExplanation& e = item.explanations[k];
+      json += (k > 0 ? ", " : "") + std::string("{\"reason\": ") + Quote(e.reason) +
+              ", \"count\": " + std::to_string(e.count) + ", \"amount\": " + amount(e.amount) + "}";
+    }
+    json += "]}";
+  }
+  return json + (totals.items.empty() ? "]" : "\n  ]");
 }
 
 }  // namespace
@@ -389,6 +413,7 @@ std::string ConversionReport::ToJson() const {
   json += "  \"orphan_goods_lines\": {\"document_missing\": " + IdList(lines_without_document_) +
           ", \"document_skipped\": " + IdList(lines_of_skipped_document_) + "}";
   if (verification_) json += ",\n  \"verification\": " + VerificationJson(*verification_);
+  if (control_totals_) json += ",\n  \"control_totals\": " + ControlTotalsJson(*control_totals_);
   json += "\n}\n";
   return json;
 }

@@ -18,6 +18,7 @@
 
 #include "app/run/identifier_set.h"
 #include "app/report/record_example.h"
+#include "app/verify/control_totals.h"
 #include "app/verify/verification_result.h"
 
 namespace ks {
@@ -155,6 +156,9 @@ class ConversionReport {
   // The read-back check of the new database, when one was made.
   void SetVerification(DatabaseVerification verification) { verification_ = std::move(verification); }
   const std::optional<DatabaseVerification>& Verification() const { return verification_; }
+  // The control totals of the legacy archive and the new database, when they were made.
+  void SetControlTotals(ControlTotals totals) { control_totals_ = std::move(totals); }
+  const std::optional<ControlTotals>& Totals() const { return control_totals_; }
 
   // The code page of a legacy table as it was opened; the first note of a table counts.
   void NoteLegacyCodePage(LegacyCodePage entry);
@@ -203,6 +207,7 @@ class ConversionReport {
   std::function<LegacyRecordName()> record_namer_;
   int64_t counter_rows_ = 0;
   std::optional<DatabaseVerification> verification_;
+  std::optional<ControlTotals> control_totals_;
   std::vector<LegacyCodePage> legacy_code_pages_;
 };
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/report/control_totals_text.h"
 #include "app/verify/database_verifier.h"
 #include "app/report/report_text.h"
 #include "common/char_escape.h"
@@ -391,6 +392,37 @@ void Verification(const ConversionReport& report, std::string& page) {
   }
 }
 
+// The control totals: every figure per stage, the documents per kind and year.
+void ControlTotalsSection(const ConversionReport& report, std::string& page) {
+  if (!report.Totals()) return;
+  const ControlTotals& totals = *report.Totals();
+  page += "<h2>Контрольные суммы</h2>\n";
+  page += totals.Clean() ? "<p class=\"ok\">Все итоги сходятся или их разница объяснена.</p>\n"
+                         : "<p class=\"failed\">Есть разница, которую ничто не объясняет.</p>\n";
+  page +=
+      "<table>\n<thead><tr><th>Этап</th><th>Показатель</th><th>Группа</th><th class=\"n\">Прежний архив</th>"
+      "<th class=\"n\">Новая база</th><th class=\"n\">Объяснено</th><th class=\"n\">Не объяснено</th>"
+      "<th>Объяснение</th></tr></thead>\n<tbody>\n";
+  for (const ControlTotal& item : totals.items) {
+    const ExactDecimal unexplained = item.Unexplained();
+    std::string why;
+    for (const ControlExplanation& e : item.explanations) {
+      why += (why.empty() ? "" : "<br>") + SkipReason(e.reason) + ": " + Number(e.count) +
+             (item.figure == "COUNT" ? "" : ", " + ControlAmount(item, e.amount));
+    }
+    page += "<tr>" + Cell(Html(ControlStageName(item.stage)) + " (" + Number(item.stage) + ")") +
+            Cell(Html(ControlFigureName(item.figure)) + " <span class=\"note\">" + Html(item.figure) + "</span>") +
+            Cell(item.WholeStage() ? "весь этап" : Html(ControlGroupName(item))) +
+            Cell(ControlAmount(item, item.legacy), true) + Cell(ControlAmount(item, item.target), true) +
+            Cell(ControlAmount(item, item.Explained()), true) +
+            Cell(unexplained.IsZero() ? ControlAmount(item, unexplained)
+                                      : "<span class=\"failed\">" + ControlAmount(item, unexplained) + "</span>",
+                 true) +
+            Cell(why) + "</tr>\n";
+  }
+  page += "</tbody>\n</table>\n";
+}
+
 }  // namespace
 
 bool IsHtmlReportPath(const std::string& path) {
@@ -413,6 +445,7 @@ std::string ReportToHtml(const ConversionReport& report) {
   LegacyTables(report, page);
   Losses(report, page);
   Verification(report, page);
+  ControlTotalsSection(report, page);
   page += "</body>\n</html>\n";
   return page;
 }
