@@ -1,4 +1,4 @@
-#include "db/engine/cb_dataset.h"
+#include "db/engine/cb_table_set.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/platform.h"
-#include "db/engine/cb_dataset.h"
+#include "db/engine/cb_table_set.h"
 #include "db/engine/cb_engine.h"
 
 namespace ks::testing {
