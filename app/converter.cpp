@@ -3,7 +3,6 @@
 #include "app/configuration.h"
 #include "app/run/conversion_run.h"
 #include "common/codepage.h"
-#include "legacy/legacy_alias.h"
 
 namespace ks {
 
@@ -17,8 +16,9 @@ void Converter::TakeDatabasePath(const std::string& database_path) {
 
 void Converter::LoadConfiguration(const std::string& app_path, const std::string& ini_path) {
   const std::string ini = ini_path.empty() ? DefaultIniPath(app_path) : ini_path;
-  SetLegacyDirectory(ResolveLegacyAlias(ini, app_path));
-  TakeDatabasePath(ReadDatabasePath(ini, app_path));
+  const Configuration configuration = ReadConfiguration(ini, app_path);
+  SetLegacyDirectory(configuration.LegacyDirectory);
+  TakeDatabasePath(configuration.DatabasePath);
 }
 
 void Converter::SetLegacyDirectory(const std::string& directory) {

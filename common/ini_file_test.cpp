@@ -20,22 +20,22 @@ class IniFileTest : public testing::ScratchDirTest {
 
 TEST_F(IniFileTest, FindsKeyWithoutRegardToCase) {
   Write("[Other]\r\nDATABASE=wrong\r\n[path]\r\n; comment\r\n  database = /data/db/ \r\n");
-  EXPECT_EQ(ReadIniString(path_, "PATH", "DATABASE", "dflt"), "/data/db/");
+  EXPECT_EQ(IniFile(path_).ReadString("PATH", "DATABASE", "dflt"), "/data/db/");
 }
 
 TEST_F(IniFileTest, KeyInOtherSectionIsIgnored) {
   Write("[DATABASE]\nPATH=/x\n");
-  EXPECT_EQ(ReadIniString(path_, "PATH", "DATABASE", "dflt"), "dflt");
+  EXPECT_EQ(IniFile(path_).ReadString("PATH", "DATABASE", "dflt"), "dflt");
 }
 
 TEST_F(IniFileTest, MissingFileGivesDefaultAndIsNotCreated) {
-  EXPECT_EQ(ReadIniString(path_, "PATH", "DATABASE", "dflt"), "dflt");
+  EXPECT_EQ(IniFile(path_).ReadString("PATH", "DATABASE", "dflt"), "dflt");
   EXPECT_NE(access(path_.c_str(), F_OK), 0);
 }
 
 TEST_F(IniFileTest, QuotesAreStrippedAndFirstMatchWins) {
   Write("[PATH]\nDATABASE=\"/a b/\"\nDATABASE=/second\n");
-  EXPECT_EQ(ReadIniString(path_, "PATH", "DATABASE", ""), "/a b/");
+  EXPECT_EQ(IniFile(path_).ReadString("PATH", "DATABASE", ""), "/a b/");
 }
 
 }  // namespace
