@@ -17,7 +17,7 @@
 #include "app/gui/main_form.h"
 #include "app/testing/conversion_fixture.h"
 #include "app/testing/legacy_fixture.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {

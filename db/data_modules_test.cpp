@@ -358,9 +358,8 @@ TEST_F(DataModulesTest, DeclaredFieldsOfTheSets) {
 // sanitizer build catches what a plain build would not).
 TEST(DataModulesLifetime, EitherModuleMayGoFirst) {
   testing::LoadSchemaOnce();
-  char pattern[] = "/tmp/ks_db_XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = std::string(pattern) + "/";
+  const testing::TempDir temp("ks_db_");
+  const std::string dir = temp.Path();
   testing::RecordingWindow window;
   for (bool dict_first : {false, true}) {
     auto dict = std::make_unique<TdtmDict>();

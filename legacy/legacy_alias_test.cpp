@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {
