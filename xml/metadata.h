@@ -66,7 +66,7 @@ class TqrxFieldDef : public TqrxNode {
 };
 
 // The field definitions of a table, by position; operator[] and range-for also work.
-class TqrxFieldDefs : public TqrxDefList<TqrxFieldDef> {
+class TqrxFieldDefs final : public TqrxDefList<TqrxFieldDef> {
  public:
   // Child index as a field definition; EqrxTagChildNotFound outside the children, the
   // type-check error for a child of another class.
@@ -92,7 +92,7 @@ class TqrxTagDef : public TqrxNode {
 };
 
 // The index tag definitions of a table, by position; operator[] and range-for also work.
-class TqrxTagDefs : public TqrxDefList<TqrxTagDef> {
+class TqrxTagDefs final : public TqrxDefList<TqrxTagDef> {
  public:
   // Child index as a tag definition; errors as for TqrxFieldDefs::FieldDef.
   TqrxTagDef& TagDef(int index) const { return (*this)[index]; }
