@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 
 #include "app/converter.h"
 #include "common/codepage.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {
@@ -168,11 +170,12 @@ TEST_F(MainFormTest, ProgressBarIsPaintedWhenItsFillChangesNotForEveryRecord) {
   form_.pbrCopyProgress()->removeEventFilter(&counter);
 }
 
-TEST_F(MainFormTest, ConfigurationIsHandedToTheCore) {
-  const std::string dir = ::testing::TempDir() + "ks_gui_noini/";
-  form_.LoadConfiguration(dir);
-  EXPECT_EQ(form_.DatabasePath(), dir + "Database/");
-  EXPECT_EQ(converter_.DatabasePath(), dir + "Database/");
+TEST_F(MainFormTest, ConfigurationBesideTheProgramIsHandedToTheCore) {
+  const testing::TempDir program;
+  std::ofstream(program.Path() + "ks.ini") << "[PATH]\nDATABASE=/srv/kestrel\n[ALIASES]\nVeltroData=old\n";
+  form_.LoadConfiguration(program.Path());
+  EXPECT_EQ(form_.DatabasePath(), "/srv/kestrel");
+  EXPECT_EQ(converter_.LegacyDirectory(), program.Path() + "old/");
 }
 
 }  // namespace
