@@ -12,7 +12,7 @@ namespace ks::testing {
 
 class ScratchDirTest : public ::testing::Test {
  protected:
-  explicit ScratchDirTest(const std::string& prefix) : temp_(prefix), dir_(temp_.Path()) {}
+  explicit ScratchDirTest(const std::string& prefix = "ks_test_") : temp_(prefix), dir_(temp_.Path()) {}
 
   TempDir temp_;
   std::string dir_;
