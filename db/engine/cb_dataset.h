@@ -1,5 +1,6 @@
 #pragma once
-// The table set: a dataset whose storage is one dBASE table reached through a TCBTable.
+// The dataset whose storage is one dBASE table reached through a TCBTable, under the table
+// set (cb_table_set.h) and the memo stream (cb_blob_stream.h); and the listener registry.
 // Each record buffer holds the engine's record image untouched; values are converted only
 // when a field is read or written, and memo text only when a memo is read or written.
 //
