@@ -14,8 +14,18 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash + 1);
 }
 
-std::string ReadDatabasePath(const std::string& ini_path, const std::string& app_path) {
-  return ReadIniString(ini_path, "PATH", "DATABASE", app_path + "Database" + kPathDelimiter);
+Configuration ReadConfiguration(const std::string& ini_path, const std::string& app_path) {
+  const IniFile ini(ini_path);
+  Configuration configuration;
+  configuration.DatabasePath = ini.ReadString("PATH", "DATABASE", app_path + "Database" + kPathDelimiter);
+
+  const std::string base = WithTrailingDelimiter(app_path);
+  const std::string default_legacy = base + "VeltroData" + kPathDelimiter;
+  std::string legacy = ini.ReadString("ALIASES", "VeltroData", default_legacy);
+  if (legacy.empty()) legacy = default_legacy;
+  if (!IsAbsolutePath(legacy)) legacy = base + legacy;
+  configuration.LegacyDirectory = WithTrailingDelimiter(legacy);
+  return configuration;
 }
 
 }  // namespace ks

@@ -3,32 +3,48 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <unistd.h>
+
+#include "common/file.h"
+#include "common/testing/scratch_dir_test.h"
 
 namespace ks {
 namespace {
 
-class ConfigurationTest : public ::testing::Test {
+class ConfigurationTest : public testing::ScratchDirTest {
  protected:
-  std::string dir_ = ::testing::TempDir() + "ks_cfg_" + std::to_string(getpid()) + "/";
-  void SetUp() override { ASSERT_EQ(system(("mkdir -p " + dir_).c_str()), 0); }
-  void TearDown() override { (void)system(("rm -rf " + dir_).c_str()); }
-  void WriteIni(const std::string& text) { std::ofstream(dir_ + "ks.ini") << text; }
+  ConfigurationTest() : ScratchDirTest("ks_cfg_") {}
+  Configuration Read() { return ReadConfiguration(DefaultIniPath(dir_), dir_); }
+  void WriteIni(const std::string& text) { std::ofstream(dir_ + "ks.ini", std::ios::trunc) << text; }
 };
 
-TEST_F(ConfigurationTest, WithoutIniTheDatabaseIsBesideTheProgram) {
-  EXPECT_EQ(ReadDatabasePath(DefaultIniPath(dir_), dir_), dir_ + "Database/");
-  EXPECT_NE(access((dir_ + "ks.ini").c_str(), F_OK), 0) << "a missing ks.ini must not be created";
+TEST_F(ConfigurationTest, WithoutIniBothDirectoriesAreBesideTheProgram) {
+  const Configuration configuration = Read();
+  EXPECT_EQ(configuration.DatabasePath, dir_ + "Database/");
+  EXPECT_EQ(configuration.LegacyDirectory, dir_ + "VeltroData/");
+  EXPECT_FALSE(FileExists(dir_ + "ks.ini")) << "a missing ks.ini must not be created";
 }
 
-TEST_F(ConfigurationTest, ConfiguredDirectoryIsTakenAsTyped) {
-  WriteIni("[Path]\ndatabase=/srv/data\n");
-  EXPECT_EQ(ReadDatabasePath(DefaultIniPath(dir_), dir_), "/srv/data");
-}
-
-TEST_F(ConfigurationTest, OnlySectionPathKeyDatabaseCounts) {
-  WriteIni("[DATABASE]\nPATH=/wrong/\n");
-  EXPECT_EQ(ReadDatabasePath(DefaultIniPath(dir_), dir_), dir_ + "Database/");
+TEST_F(ConfigurationTest, SettingsAreFoundWithoutRegardToCase) {
+  struct Case {
+    const char* ini;
+    std::string database, legacy;
+  };
+  const Case cases[] = {
+      // The database directory is taken exactly as typed; the alias directory gets its delimiter.
+      {"[Path]\ndatabase=/srv/data\n[Aliases]\nveltrodata = /srv/legacy\n", "/srv/data", "/srv/legacy/"},
+      // A relative alias directory counts from the program's directory.
+      {"[ALIASES]\nVeltroData=old/tables/\n", dir_ + "Database/", dir_ + "old/tables/"},
+      // Only section PATH, key DATABASE and section ALIASES, key VeltroData count.
+      {"[DATABASE]\nPATH=/wrong/\n[ALIASES]\nOther=/x\n", dir_ + "Database/", dir_ + "VeltroData/"},
+      // An empty alias setting leaves the default.
+      {"[ALIASES]\nVeltroData=\n", dir_ + "Database/", dir_ + "VeltroData/"},
+  };
+  for (const Case& c : cases) {
+    WriteIni(c.ini);
+    const Configuration configuration = Read();
+    EXPECT_EQ(configuration.DatabasePath, c.database) << c.ini;
+    EXPECT_EQ(configuration.LegacyDirectory, c.legacy) << c.ini;
+  }
 }
 
 TEST(ConfigurationPaths, DirectoryOfKeepsTrailingDelimiter) {

@@ -23,7 +23,7 @@
 #include "app/testing/target_tables.h"
 #include "common/codepage.h"
 #include "common/testing/decimal_comma_locale.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 #include "tools/legacy_db_generator.h"
 
 namespace ks {

@@ -25,7 +25,7 @@
 #include "app/testing/conversion_fixture.h"
 #include "app/testing/legacy_fixture.h"
 #include "common/codepage.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {

@@ -10,7 +10,6 @@
 #include "app/verify/database_verifier.h"
 #include "common/codepage.h"
 #include "common/russian_plural.h"
-#include "legacy/legacy_alias.h"
 
 namespace ks {
 
@@ -25,8 +24,9 @@ void Converter::TakeDatabasePath(const std::string& database_path) {
 void Converter::LoadConfiguration(const std::string& app_path, const std::string& ini_path) {
   const std::string ini = ini_path.empty() ? DefaultIniPath(app_path) : ini_path;
   SetReportDirectory(DirectoryOf(ini));
-  SetLegacyDirectory(ResolveLegacyAlias(ini, app_path));
-  TakeDatabasePath(ReadDatabasePath(ini, app_path));
+  const Configuration configuration = ReadConfiguration(ini, app_path);
+  SetLegacyDirectory(configuration.LegacyDirectory);
+  TakeDatabasePath(configuration.DatabasePath);
 }
 
 void Converter::SetLegacyDirectory(const std::string& directory) {

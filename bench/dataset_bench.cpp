@@ -13,7 +13,7 @@
 #include <string>
 #include <ctime>
 
-#include "db/engine/cb_dataset.h"
+#include "db/engine/cb_table_set.h"
 #include "db/engine/cb_engine.h"
 #include "db/engine/field_text.h"
 

@@ -33,11 +33,13 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 
 }  // namespace
 
-std::string ReadIniString(const std::string& path, const std::string& section, const std::string& key,
-                          const std::string& default_value) {
-  std::string content;
-  if (!ReadWholeFile(path, content)) return default_value;
-  std::istringstream in(content);
+IniFile::IniFile(const std::string& path) {
+  if (!ReadWholeFile(path, content_)) content_.clear();
+}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key,
+                                const std::string& default_value) const {
+  std::istringstream in(content_);
   std::string line;
   bool in_section = false;
   while (std::getline(in, line)) {

@@ -8,7 +8,15 @@
 
 namespace ks {
 
-std::string ReadIniString(const std::string& path, const std::string& section, const std::string& key,
-                          const std::string& default_value);
+// The file is read once, when the object is made; a file that cannot be read reads as empty.
+class IniFile {
+ public:
+  explicit IniFile(const std::string& path);
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& default_value) const;
+
+ private:
+  std::string content_;
+};
 
 }  // namespace ks

@@ -4,16 +4,15 @@
 
 #include <algorithm>
 #include <fstream>
-#include <unistd.h>
+
+#include "common/testing/scratch_dir_test.h"
 
 namespace ks {
 namespace {
 
-class DatabaseFilesTest : public ::testing::Test {
+class DatabaseFilesTest : public testing::ScratchDirTest {
  protected:
-  std::string dir_ = ::testing::TempDir() + "ks_dbfiles_" + std::to_string(getpid()) + "/";
-  void SetUp() override { ASSERT_EQ(system(("rm -rf " + dir_ + " && mkdir -p " + dir_).c_str()), 0); }
-  void TearDown() override { (void)system(("rm -rf " + dir_).c_str()); }
+  DatabaseFilesTest() : ScratchDirTest("ks_dbfiles_") {}
   void Touch(const std::string& name, const std::string& content = "") {
     std::ofstream(dir_ + name, std::ios::binary) << content;
   }

@@ -4,7 +4,7 @@
 
 #include <initializer_list>
 
-#include "db/engine/cb_dataset.h"
+#include "db/engine/cb_table_set.h"
 
 namespace ks {
 

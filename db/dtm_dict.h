@@ -9,7 +9,7 @@
 #include "common/exception.h"
 #include "common/non_copyable.h"
 #include "common/variant.h"
-#include "db/engine/cb_dataset.h"
+#include "db/engine/cb_table_set.h"
 #include "legacy/legacy_tables.h"
 
 namespace ks {

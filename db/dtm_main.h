@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/non_copyable.h"
-#include "db/engine/cb_dataset.h"
+#include "db/engine/cb_table_set.h"
 #include "db/engine/cb_engine.h"
 #include "legacy/legacy_tables.h"
 

@@ -4,7 +4,7 @@
 // message for a missing table and a rebuilt index for a missing one, and the emptiness test.
 
 #include "common/main_window.h"
-#include "db/engine/cb_dataset.h"
+#include "db/engine/cb_table_set.h"
 #include "db/engine/cb_engine.h"
 
 namespace ks {

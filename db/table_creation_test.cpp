@@ -9,7 +9,6 @@
 #include <fstream>
 #include <set>
 
-#include "common/codepage.h"
 #include "db/testing/modules_fixture.h"
 
 namespace ks {
@@ -92,13 +91,13 @@ TEST_F(TableCreationTest, EveryStoredTableGetsItsFilesAndFourLogLines) {
 
   std::vector<std::string> log;
   for (const std::string& table : kStoredTables) {
-    log.push_back(W("Начало создания таблицы ") + table);
-    log.push_back(W("Создание таблицы ") + table + W(" успешно завершено"));
+    log.push_back("Начало создания таблицы " + table);
+    log.push_back("Создание таблицы " + table + " успешно завершено");
     log.push_back("---");
     log.push_back("");
   }
-  EXPECT_EQ(window_.log, log);
-  EXPECT_TRUE(window_.error_boxes.empty());
+  EXPECT_EQ(window_.lines, log);
+  EXPECT_TRUE(window_.errors.empty());
   EXPECT_TRUE(main_->dtbKestrel.OpenTables().empty());  // everything created is left closed
 }
 
@@ -140,9 +139,9 @@ TEST_F(TableCreationTest, ASecondCreationReplacesFilledTablesWithEmptyOnes) {
   dict_->CloseDataSets();
   const auto memo_size = fs::file_size(dir_ + "doc.fpt");
 
-  window_.log.clear();
+  window_.lines.clear();
   CreateAllTables(main_->dtbKestrel, window_);
-  EXPECT_EQ(window_.log.size(), 4 * kStoredTables.size());
+  EXPECT_EQ(window_.lines.size(), 4 * kStoredTables.size());
   EXPECT_EQ(CountRecords(dict_->cbtCountry), 0);
   EXPECT_EQ(CountRecords(main_->cbtLines), 0);
   EXPECT_EQ(CountRecords(main_->cbtDocCommon), 0);
@@ -189,8 +188,8 @@ TEST_F(TableCreationTest, CreationClosesSetsLeftOpenByAFailedRun) {
 TEST_F(TableCreationTest, AFailureStopsCreationAfterTheStartLineOfTheFailingTable) {
   fs::create_directory(dir_ + "doc.dbf");  // cannot be replaced by a table file
   EXPECT_ANY_THROW(CreateAllTables(main_->dtbKestrel, window_));
-  ASSERT_EQ(window_.log.size(), 9u);
-  EXPECT_EQ(window_.log.back(), W("Начало создания таблицы DOC"));
+  ASSERT_EQ(window_.lines.size(), 9u);
+  EXPECT_EQ(window_.lines.back(), "Начало создания таблицы DOC");
   EXPECT_TRUE(fs::exists(dir_ + "currexch.dbf"));
   EXPECT_FALSE(fs::exists(dir_ + "duties.dbf"));
 }
@@ -200,7 +199,7 @@ TEST_F(TableCreationTest, OpeningReportsAMissingTableAndRebuildsAMissingIndex) {
 
   fs::remove(dir_ + "country.dbf");
   EXPECT_THROW(OpenTableSet(dict_->cbtCountry, window_), ECBOpenTable);
-  EXPECT_EQ(window_.error_boxes, std::vector<std::string>{W("Ошибка открытия таблицы COUNTRY.DBF")});
+  EXPECT_EQ(window_.errors, std::vector<std::string>{"Ошибка открытия таблицы COUNTRY.DBF"});
   EXPECT_FALSE(dict_->cbtCountry.Active());
 
   // A set that has never been open still gets its whole index back.
@@ -215,7 +214,7 @@ TEST_F(TableCreationTest, OpeningReportsAMissingTableAndRebuildsAMissingIndex) {
   dict_->cbtModel.Post();
   OpenTableSet(dict_->cbtModelFind, window_);
   EXPECT_EQ(dict_->cbtModelFind.RecordCount(), 1);
-  EXPECT_EQ(window_.error_boxes.size(), 1u);  // no message for the index
+  EXPECT_EQ(window_.errors.size(), 1u);  // no message for the index
 
   fs::remove(dir_ + "doc.cdx");
   OpenTableSet(main_->cbtDocCommon, window_);
@@ -226,13 +225,13 @@ TEST_F(TableCreationTest, OpeningReportsAMissingTableAndRebuildsAMissingIndex) {
   fs::remove(dir_ + "tmplt.fpt");
   EXPECT_THROW(OpenTableSet(main_->cbtTmpltDummy, window_), ECBOpenTable);
   EXPECT_FALSE(main_->cbtTmpltDummy.Active());
-  EXPECT_EQ(window_.error_boxes.back(), W("Ошибка открытия таблицы TMPLT.dbf"));
+  EXPECT_EQ(window_.errors.back(), "Ошибка открытия таблицы TMPLT.dbf");
 
   // Any other failure passes on without a message.
   std::ofstream(dir_ + "duties.dbf", std::ios::trunc) << "not a table";
   EXPECT_ANY_THROW(OpenTableSet(dict_->cbtDuties, window_));
   EXPECT_FALSE(dict_->cbtDuties.Active());
-  EXPECT_EQ(window_.error_boxes.size(), 2u);
+  EXPECT_EQ(window_.errors.size(), 2u);
 }
 
 TEST_F(TableCreationTest, DatabaseIsEmptyUntilATableIndexOrMemoFileIsThere) {

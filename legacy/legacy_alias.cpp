@@ -1,7 +1,6 @@
 #include "legacy/legacy_alias.h"
 
 #include "common/codepage.h"
-#include "common/ini_file.h"
 #include "common/paths.h"
 #include "common/platform.h"
 
@@ -11,15 +10,6 @@ namespace {
 bool IsRegularFile(const std::string& path) { return KindOfPath(path) == PathKind::kFile; }
 
 }  // namespace
-
-std::string ResolveLegacyAlias(const std::string& ini_path, const std::string& app_dir) {
-  const std::string base = WithTrailingDelimiter(app_dir);
-  const std::string default_dir = base + "VeltroData" + kPathDelimiter;
-  std::string dir = ReadIniString(ini_path, "ALIASES", "VeltroData", default_dir);
-  if (dir.empty()) dir = default_dir;
-  if (!IsAbsolutePath(dir)) dir = base + dir;
-  return WithTrailingDelimiter(dir);
-}
 
 bool DirectoryExists(const std::string& dir) {
   return KindOfPath(dir) == PathKind::kDirectory;

@@ -4,22 +4,10 @@
 
 #include <fstream>
 
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {
-
-TEST(LegacyAlias, FromTheIniFileOrBesideTheProgram) {
-  testing::TempDir dir;
-  const std::string ini = dir.Path() + "ks.ini";
-  EXPECT_EQ(ResolveLegacyAlias(ini, "/opt/ks"), "/opt/ks/VeltroData/");  // no ini at all
-  std::ofstream(ini) << "[PATH]\nDATABASE=/data/\n[Aliases]\nveltrodata = /srv/legacy\n";
-  EXPECT_EQ(ResolveLegacyAlias(ini, "/opt/ks/"), "/srv/legacy/");
-  std::ofstream(ini, std::ios::trunc) << "[ALIASES]\nVeltroData=old/tables/\n";
-  EXPECT_EQ(ResolveLegacyAlias(ini, "/opt/ks/"), "/opt/ks/old/tables/");
-  std::ofstream(ini, std::ios::trunc) << "[ALIASES]\nOther=/x\n";
-  EXPECT_EQ(ResolveLegacyAlias(ini, "/opt/ks/"), "/opt/ks/VeltroData/");
-}
 
 TEST(LegacyAlias, FilesFoundWithoutRegardToCase) {
   testing::TempDir dir;

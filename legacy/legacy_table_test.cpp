@@ -14,7 +14,7 @@
 #include "common/exception.h"
 #include "legacy/legacy_tables.h"
 #include "legacy/testing/px_fixture.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {

@@ -15,7 +15,7 @@
 #include "common/file.h"
 #include "legacy/paradox_table.h"
 #include "legacy/testing/shared_dir.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {

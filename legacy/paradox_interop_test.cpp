@@ -12,7 +12,7 @@
 #include "legacy/legacy_tables.h"
 #include "legacy/paradox_table.h"
 #include "legacy/testing/px_fixture.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {

@@ -21,7 +21,7 @@
 #include "legacy/paradox_table.h"
 #include "legacy/testing/mini_json.h"
 #include "legacy/testing/shared_dir.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {

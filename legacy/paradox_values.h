@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/byte_order.h"
+
 namespace ks {
 
 enum class ParadoxFieldType : uint8_t {
@@ -77,8 +79,7 @@ inline int32_t DecodeParadoxInteger(const uint8_t* data, size_t size) {
 
 // 8-byte doubles (N, $, @). Blank reads 0.
 inline double DecodeParadoxDouble(const uint8_t* data) {
-  uint64_t raw = 0;
-  for (int i = 0; i < 8; ++i) raw = (raw << 8) | data[i];
+  uint64_t raw = GetBe64(data);
   if (raw == 0) return 0;
   if (raw & (uint64_t{1} << 63)) {
     raw &= ~(uint64_t{1} << 63);

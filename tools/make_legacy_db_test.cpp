@@ -21,6 +21,7 @@ extern "C" {
 
 #include "common/codepage.h"
 #include "common/exception.h"
+#include "common/testing/temp_dir.h"
 #include "legacy/paradox_table.h"
 #include "tools/legacy_db_generator.h"
 #include "tools/paradox_writer.h"
@@ -29,13 +30,6 @@ namespace fs = std::filesystem;
 
 namespace ks {
 namespace {
-
-fs::path MakeTempDir(const char* tag) {
-  std::string pattern = (fs::temp_directory_path() / (std::string("ks_") + tag + "_XXXXXX")).string();
-  const char* made = ::mkdtemp(pattern.data());
-  if (!made) throw std::runtime_error("mkdtemp failed");
-  return made;
-}
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -164,18 +158,15 @@ LegacyDbSize SmallSize() {
 class GeneratedLegacyDb : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new fs::path(MakeTempDir("legacy_db"));
-    GenerateLegacyDb(dir_->string(), SmallSize());
+    dir_ = new testing::TempDir("ks_legacy_db_");
+    GenerateLegacyDb(dir_->Path(), SmallSize());
   }
-  static void TearDownTestSuite() {
-    fs::remove_all(*dir_);
-    delete dir_;
-  }
-  static fs::path File(const char* name) { return *dir_ / name; }
+  static void TearDownTestSuite() { delete dir_; }
+  static fs::path File(const char* name) { return fs::path(dir_->Path()) / name; }
 
-  static fs::path* dir_;
+  static testing::TempDir* dir_;
 };
-fs::path* GeneratedLegacyDb::dir_ = nullptr;
+testing::TempDir* GeneratedLegacyDb::dir_ = nullptr;
 
 // The fields the converter reads, with their kinds and sizes.
 TEST_F(GeneratedLegacyDb, EveryTableHasTheFieldsTheConverterReads) {
@@ -363,7 +354,8 @@ TEST_F(GeneratedLegacyDb, MemosReadBackWithTheirLineBreaks) {
 }
 
 TEST(LegacyDbGenerator, SameSizeGivesTheSameBytes) {
-  const fs::path a = MakeTempDir("gen_a"), b = MakeTempDir("gen_b");
+  const testing::TempDir dir_a("ks_gen_a_"), dir_b("ks_gen_b_");
+  const fs::path a = dir_a.Path(), b = dir_b.Path();
   LegacyDbSize size = SmallSize();
   size.documents = 30;
   size.lines = 90;
@@ -379,12 +371,11 @@ TEST(LegacyDbGenerator, SameSizeGivesTheSameBytes) {
         << entry.path().filename() << " differs at byte " << (diff.first - first.begin());
   }
   EXPECT_EQ(files, 13);
-  fs::remove_all(a);
-  fs::remove_all(b);
 }
 
 TEST(LegacyDbGenerator, ImpossibleSizesAreRefused) {
-  const fs::path dir = MakeTempDir("gen_bad");
+  const testing::TempDir temp("ks_gen_bad_");
+  const fs::path dir = temp.Path();
   LegacyDbSize size = SmallSize();
   size.goods = 0;
   EXPECT_THROW(GenerateLegacyDb(dir.string(), size), Exception);
@@ -393,11 +384,11 @@ TEST(LegacyDbGenerator, ImpossibleSizesAreRefused) {
   EXPECT_THROW(GenerateLegacyDb(dir.string(), size), Exception);
   size.documents = -1;
   EXPECT_THROW(GenerateLegacyDb(dir.string(), size), Exception);
-  fs::remove_all(dir);
 }
 
 TEST(ParadoxTableWriter, GuardsAgainstMisuse) {
-  const fs::path dir = MakeTempDir("writer");
+  const testing::TempDir temp("ks_writer_");
+  const fs::path dir = temp.Path();
   ParadoxTableWriter t((dir / "t.DB").string(), "t", {{"ID", 'I'}, {"Name", 'A', 5}}, 1);
   EXPECT_THROW(t.SetLong("Missing", 1), Exception);
   EXPECT_THROW(t.SetText("ID", "x"), Exception);
@@ -421,11 +412,11 @@ TEST(ParadoxTableWriter, GuardsAgainstMisuse) {
   EXPECT_THROW(sized.Append(), Exception);
   sized.Close();
   EXPECT_EQ(ReadWithPxlib(dir / "n.DB").rows.size(), 2u);
-  fs::remove_all(dir);
 }
 
 TEST(ParadoxTableWriter, LargeTablesGetLargerBlocks) {
-  const fs::path dir = MakeTempDir("blocks");
+  const testing::TempDir temp("ks_blocks_");
+  const fs::path dir = temp.Path();
   ParadoxTableWriter small((dir / "s.DB").string(), "s", {{"ID", 'I'}, {"Text", 'A', 200}}, 0, {}, 1000);
   EXPECT_EQ(small.block_size(), 2048);
   ParadoxTableWriter large((dir / "l.DB").string(), "l", {{"ID", 'I'}, {"Text", 'A', 200}}, 0, {}, 1000000);
@@ -439,7 +430,6 @@ TEST(ParadoxTableWriter, LargeTablesGetLargerBlocks) {
   const PxTable read = ReadWithPxlib(dir / "l.DB");
   ASSERT_EQ(read.rows.size(), 100u);
   EXPECT_EQ(read.At(99, "ID"), "99");
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -65,7 +65,13 @@ class TqrxFieldDef : public TqrxNode {
   std::string name_;
 };
 
-using TqrxFieldDefs = TqrxDefList<TqrxFieldDef>;
+// The field definitions of a table, by position; operator[] and range-for also work.
+class TqrxFieldDefs final : public TqrxDefList<TqrxFieldDef> {
+ public:
+  // Child index as a field definition; EqrxTagChildNotFound outside the children, the
+  // type-check error for a child of another class.
+  TqrxFieldDef& FieldDef(int index) const { return (*this)[index]; }
+};
 
 class TqrxTagDef : public TqrxNode {
  public:
@@ -85,7 +91,12 @@ class TqrxTagDef : public TqrxNode {
   bool descending_ = false;
 };
 
-using TqrxTagDefs = TqrxDefList<TqrxTagDef>;
+// The index tag definitions of a table, by position; operator[] and range-for also work.
+class TqrxTagDefs final : public TqrxDefList<TqrxTagDef> {
+ public:
+  // Child index as a tag definition; errors as for TqrxFieldDefs::FieldDef.
+  TqrxTagDef& TagDef(int index) const { return (*this)[index]; }
+};
 
 // The links of a table: each child names, by its `field`, the table whose UID that field
 // holds. Two links over one field are the duplicate error.

@@ -95,23 +95,32 @@ TEST_F(Metadata, FieldAndTagDefinitions) {
 
   TqrxFieldDefs& fields = t.FieldDefs();
   ASSERT_EQ(fields.Count(), 3);
-  EXPECT_EQ(fields[0].Name(), "NAME");
-  EXPECT_EQ(fields[0].FieldType(), FieldType::String);
-  EXPECT_EQ(fields[0].Size(), 0);
-  EXPECT_EQ(fields[1].FieldType(), FieldType::Unknown);
-  EXPECT_EQ(fields[1].Size(), 0);
-  EXPECT_EQ(fields[2].Size(), 12);
-  EXPECT_THROW(fields[3], EqrxTagChildNotFound);
+  EXPECT_EQ(fields.FieldDef(0).Name(), "NAME");
+  EXPECT_EQ(fields.FieldDef(0).FieldType(), FieldType::String);
+  EXPECT_EQ(fields.FieldDef(0).Size(), 0);
+  EXPECT_EQ(fields.FieldDef(1).FieldType(), FieldType::Unknown);
+  EXPECT_EQ(fields.FieldDef(1).Size(), 0);
+  EXPECT_EQ(fields.FieldDef(2).Size(), 12);
+  EXPECT_THROW(fields.FieldDef(3), EqrxTagChildNotFound);
 
   TqrxTagDefs& tags = t.TagDefs();
-  EXPECT_EQ(tags[0].Expression(), "Str(UID, 10)");
-  EXPECT_TRUE(tags[0].Unique());
-  EXPECT_TRUE(tags[0].Descending());
-  EXPECT_EQ(tags[1].Filter(), "F\"");
-  EXPECT_TRUE(tags[1].Unique());
-  EXPECT_FALSE(tags[1].Descending());
-  EXPECT_FALSE(tags[2].Unique());
-  EXPECT_EQ(tags[2].Expression(), "");
+  EXPECT_EQ(tags.TagDef(0).Expression(), "Str(UID, 10)");
+  EXPECT_TRUE(tags.TagDef(0).Unique());
+  EXPECT_TRUE(tags.TagDef(0).Descending());
+  EXPECT_EQ(tags.TagDef(1).Filter(), "F\"");
+  EXPECT_TRUE(tags.TagDef(1).Unique());
+  EXPECT_FALSE(tags.TagDef(1).Descending());
+  EXPECT_FALSE(tags.TagDef(2).Unique());
+  EXPECT_EQ(tags.TagDef(2).Expression(), "");
+  EXPECT_THROW(tags.TagDef(3), EqrxTagChildNotFound);
+}
+
+TEST_F(Metadata, ADefinitionOfAnotherKindIsRefused) {
+  TqrxTableDef& t = OneTable(
+      "<tabledef name=\"A\"><fielddefs><tagdef name=\"T\"/></fielddefs>"
+      "<tagdefs><fielddef name=\"F\"/></tagdefs></tabledef>");
+  EXPECT_THROW(t.FieldDefs().FieldDef(0), EInvalidCast);
+  EXPECT_THROW(t.TagDefs().TagDef(0), EInvalidCast);
 }
 
 TEST_F(Metadata, MemoryTableAndVersion) {

@@ -18,7 +18,6 @@
 #include "common/codepage.h"
 #include "common/file.h"
 #include "common/platform.h"
-#include "legacy/legacy_alias.h"
 
 namespace {
 
@@ -72,8 +71,8 @@ int main(int argc, char** argv) {
   converter.SetWarningsInLog(false);
   std::vector<std::string> locks;
   try {
-    const std::string legacy =
-        options->legacy.empty() ? ks::ResolveLegacyAlias(ini_path, app_path) : options->legacy;
+    const ks::Configuration configuration = ks::ReadConfiguration(ini_path, app_path);
+    const std::string legacy = options->legacy.empty() ? configuration.LegacyDirectory : options->legacy;
     // Before anything is read: the legacy package may still be running on these tables.
     locks = ks::FindLegacyLockFiles(legacy);
     if (!locks.empty()) {
@@ -85,8 +84,7 @@ int main(int argc, char** argv) {
                         "before converting\n");
     }
     converter.SetLegacyDirectory(legacy);
-    converter.TakeDatabasePath(options->database.empty() ? ks::ReadDatabasePath(ini_path, app_path)
-                                                         : options->database);
+    converter.TakeDatabasePath(options->database.empty() ? configuration.DatabasePath : options->database);
     ks::ConsoleWindow window(options->yes);
     if (options->check) {
       converter.Check(window);

@@ -40,8 +40,9 @@ int main(int argc, char** argv) {
 
   ks::Converter converter;  // the data modules
   ks::TfrmMain window(converter);
-  // Errors of background work (the flush tick) go to the application's error box.
-  ks::TCBEnv::Instance().SetErrorDisplay([&window](const std::exception& e) { window.ShowErrorBox(e.what()); });
+  // Errors of background work (the flush tick) go to the application's error box while the
+  // window lives.
+  const ks::ScopedErrorDisplay error_display([&window](const std::exception& e) { window.ShowErrorBox(e.what()); });
   QTimer flush_timer;
   QObject::connect(&flush_timer, &QTimer::timeout, [&converter] { converter.Tick(); });
   flush_timer.start(ks::TCBEngine::kFlushIntervalMs);

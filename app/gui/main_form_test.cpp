@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <utility>
+#include <vector>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -14,6 +19,7 @@
 
 #include "app/converter.h"
 #include "common/codepage.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {
@@ -73,13 +79,39 @@ TEST_F(MainFormTest, CaptionControlsAndGeometry) {
   EXPECT_EQ(form_.font().pointSize(), 8);
 }
 
-TEST_F(MainFormTest, AnchorsFollowResize) {
-  form_.resize(500, 400);
-  QApplication::processEvents();
-  EXPECT_EQ(form_.memCopyLog()->geometry(), QRect(4, 4, 492, 343));
-  EXPECT_EQ(form_.pbrCopyProgress()->geometry(), QRect(4, 349, 492, 16));
-  EXPECT_EQ(form_.btnRun()->geometry(), QRect(324, 371, 84, 25));
-  EXPECT_EQ(form_.btnExit()->geometry(), QRect(412, 371, 84, 25));
+// An edge anchored on both sides stretches with the window; anchored on the far side only,
+// the control moves with it; otherwise it stays. Several sizes, so that a control anchored
+// to the wrong edge shows whichever way the window grows.
+TEST_F(MainFormTest, AnchoredControlsKeepTheirDistancesToTheirEdges) {
+  struct Control {
+    QWidget* widget;
+    bool left, top, right, bottom;
+  };
+  const Control controls[] = {{form_.memCopyLog(), true, true, true, true},
+                              {form_.pbrCopyProgress(), true, false, true, true},
+                              {form_.btnRun(), false, false, true, true},
+                              {form_.btnExit(), false, false, true, true}};
+  const QSize design = form_.size();
+  std::vector<QRect> at_design;
+  for (const Control& c : controls) at_design.push_back(c.widget->geometry());
+  auto span = [](int start, int length, bool near, bool far, int growth) {
+    if (near && far) return std::pair{start, length + growth};
+    if (far) return std::pair{start + growth, length};
+    return std::pair{start, length};
+  };
+  for (const QSize size : {QSize(500, 400), QSize(361, 450), QSize(640, 330), design}) {
+    form_.resize(size);
+    QApplication::processEvents();
+    const int dx = size.width() - design.width(), dy = size.height() - design.height();
+    for (size_t i = 0; i < std::size(controls); ++i) {
+      const Control& c = controls[i];
+      const QRect was = at_design[i], now = c.widget->geometry();
+      EXPECT_EQ(std::pair(now.x(), now.width()), span(was.x(), was.width(), c.left, c.right, dx))
+          << c.widget->objectName().toStdString() << " at " << size.width() << "x" << size.height();
+      EXPECT_EQ(std::pair(now.y(), now.height()), span(was.y(), was.height(), c.top, c.bottom, dy))
+          << c.widget->objectName().toStdString() << " at " << size.width() << "x" << size.height();
+    }
+  }
 }
 
 TEST_F(MainFormTest, EnterPressesStartAndEscPressesExit) {
@@ -146,11 +178,12 @@ TEST_F(MainFormTest, ProgressBarIsPaintedWhenItsFillChangesNotForEveryRecord) {
   form_.pbrCopyProgress()->removeEventFilter(&counter);
 }
 
-TEST_F(MainFormTest, ConfigurationIsHandedToTheCore) {
-  const std::string dir = ::testing::TempDir() + "ks_gui_noini/";
-  form_.LoadConfiguration(dir);
-  EXPECT_EQ(form_.DatabasePath(), dir + "Database/");
-  EXPECT_EQ(converter_.DatabasePath(), dir + "Database/");
+TEST_F(MainFormTest, ConfigurationBesideTheProgramIsHandedToTheCore) {
+  const testing::TempDir program;
+  std::ofstream(program.Path() + "ks.ini") << "[PATH]\nDATABASE=/srv/kestrel\n[ALIASES]\nVeltroData=old\n";
+  form_.LoadConfiguration(program.Path());
+  EXPECT_EQ(form_.DatabasePath(), "/srv/kestrel");
+  EXPECT_EQ(converter_.LegacyDirectory(), program.Path() + "old/");
 }
 
 }  // namespace

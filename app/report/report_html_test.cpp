@@ -20,7 +20,7 @@
 #include "app/testing/conversion_fixture.h"
 #include "common/codepage.h"
 #include "legacy/testing/mini_json.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 #include "tools/legacy_db_generator.h"
 
 namespace ks {

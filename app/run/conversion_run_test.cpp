@@ -16,7 +16,7 @@
 #include "common/codepage.h"
 #include "common/date_time.h"
 #include "common/exception.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 #include "tools/legacy_db_generator.h"
 
 namespace ks {

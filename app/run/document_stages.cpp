@@ -6,6 +6,7 @@
 #include "app/run/conversion_run.h"
 #include "app/converter.h"
 #include "app/run/doc_columns.h"
+#include "app/run/legacy_marks.h"
 #include "app/run/property_list.h"
 #include "app/run/stage_frame.h"
 #include "app/run/stage_target.h"
@@ -176,8 +177,8 @@ void ConversionRun::CopyGoods() {
       report.NoteLineWithoutDocument(document);
     }
     volid.SetAsInteger(vol_id.AsInteger());
-    if (group != 0) grpid.SetAsInteger(group);
-    if (country != -10) cntryid.SetAsInteger(country);
+    if (group != kNoGroup) grpid.SetAsInteger(group);
+    if (country != kNoCountry) cntryid.SetAsInteger(country);
     gtd.SetAsString(declaration.AsString());
     goods.Post();
   });

@@ -5,6 +5,7 @@
 #include "app/run/conversion_run.h"
 #include "app/converter.h"
 #include "app/run/doc_columns.h"
+#include "app/run/legacy_marks.h"
 #include "app/run/stage_frame.h"
 #include "app/run/stage_target.h"
 #include "common/codepage.h"
@@ -14,10 +15,6 @@ namespace {
 
 // The field name of the payment orders' purpose property.
 constexpr const char* kPurposeField = "PURPOSE";
-
-// Legacy marks for "no group" and "no country".
-constexpr int32_t kNoGroup = 0;
-constexpr int32_t kNoCountry = -10;
 
 // A mapping that copies a legacy table of identifier and name into UID and FNAME.
 ReferenceFill CopyName(TLegacyTable& source, const char* id_field, const char* name_field) {

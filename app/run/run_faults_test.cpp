@@ -17,7 +17,7 @@
 #include "app/testing/legacy_dirs_test.h"
 #include "common/codepage.h"
 #include "common/file.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {

@@ -14,7 +14,7 @@
 #include "app/report/conversion_report.h"
 #include "common/date_time.h"
 #include "common/non_copyable.h"
-#include "db/engine/cb_dataset.h"
+#include "db/engine/cb_table_set.h"
 
 namespace ks {
 

@@ -18,15 +18,6 @@ const char kOverwriteQuestion[] =
     "База данных возможно уже содержит данные. Нажатие кнопки \"пуск\" приведет к их полной потере. "
     "Продолжить?";
 
-void RecordingWindow::AddLogLine(const std::string& text) { lines.push_back(Cp1251ToUtf8(text)); }
-
-bool RecordingWindow::ConfirmOkCancel(const std::string& text) {
-  questions.push_back(Cp1251ToUtf8(text));
-  return answer_;
-}
-
-void RecordingWindow::ShowErrorBox(const std::string& text) { errors.push_back(Cp1251ToUtf8(text)); }
-
 void LoadMetadataOnce() {
   static std::once_flag once;
   std::call_once(once, [] { LoadProcessMetadata(); });

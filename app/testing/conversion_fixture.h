@@ -1,6 +1,6 @@
 #pragma once
-// What the conversion tests share: a window that records everything the run shows, the
-// lines a run must log, and a run of the core over a fresh pair of directories.
+// What the conversion tests share: the lines a run must log, and a run of the core over a
+// fresh pair of directories (RecordingWindow records what the run shows).
 
 #include <string>
 #include <vector>
@@ -8,28 +8,9 @@
 #include "app/converter.h"
 #include "app/testing/legacy_fixture.h"
 #include "common/main_window.h"
+#include "common/testing/recording_window.h"
 
 namespace ks::testing {
-
-// Keeps the log in UTF-8, the progress calls and the questions; answers with `answer`.
-class RecordingWindow : public IMainWindow {
- public:
-  explicit RecordingWindow(bool answer = true) : answer_(answer) {}
-  void AddLogLine(const std::string& text) override;
-  void SetProgressMax(int max) override { maxima.push_back(max); }
-  void SetProgressPosition(int position) override { positions.push_back(position); }
-  bool ConfirmOkCancel(const std::string& text) override;
-  void ShowErrorBox(const std::string& text) override;
-
-  std::vector<std::string> lines;
-  std::vector<int> maxima;
-  std::vector<int> positions;
-  std::vector<std::string> questions;
-  std::vector<std::string> errors;
-
- private:
-  bool answer_;
-};
 
 // Loads the embedded schema into the process-wide tree once.
 void LoadMetadataOnce();

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "app/testing/conversion_fixture.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks::testing {
 

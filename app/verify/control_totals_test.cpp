@@ -15,7 +15,7 @@
 #include "app/testing/conversion_fixture.h"
 #include "db/engine/xbase/xbase.h"
 #include "legacy/testing/mini_json.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {

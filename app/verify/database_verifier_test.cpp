@@ -14,7 +14,7 @@
 #include "common/codepage.h"
 #include "db/engine/xbase/xbase.h"
 #include "legacy/testing/mini_json.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 
 namespace ks {
 namespace {

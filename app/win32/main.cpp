@@ -36,16 +36,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
   try {
     ks::Converter converter;  // the data modules
     ks::TfrmMain window(converter);
-    // Errors of background work (the flush tick) go to the application's error box.
-    ks::TCBEnv::Instance().SetErrorDisplay([&window](const std::exception& e) { window.ShowErrorBox(e.what()); });
+    // Errors of background work (the flush tick) go to the application's error box while the
+    // window lives.
+    const ks::ScopedErrorDisplay error_display([&window](const std::exception& e) { window.ShowErrorBox(e.what()); });
     window.StartFlushTimer(ks::TCBEngine::kFlushIntervalMs);
     window.LoadConfiguration(ks::ExecutableDirectory());
     window.Show(show_command);
-    const int exit_code = window.RunMessageLoop();
-    ks::TCBEnv::Instance().SetErrorDisplay(nullptr);
-    return exit_code;
+    return window.RunMessageLoop();
   } catch (const std::exception& e) {
-    ks::TCBEnv::Instance().SetErrorDisplay(nullptr);
     ShowFailure(e.what());
     return 1;
   }

@@ -1,5 +1,6 @@
 #pragma once
-// The table set: a dataset whose storage is one dBASE table reached through a TCBTable.
+// The dataset whose storage is one dBASE table reached through a TCBTable, under the table
+// set (cb_table_set.h) and the memo stream (cb_blob_stream.h); and the listener registry.
 // Each record buffer holds the engine's record image untouched; values are converted only
 // when a field is read or written, and memo text only when a memo is read or written.
 //
@@ -176,69 +177,6 @@ class TCBCtrlsEnv {
  private:
   TCBCtrlsEnv() = default;
   std::vector<IDBCtrs*> listeners_;
-};
-
-class TCBTableSet : public TCBDataSet {
- public:
-  explicit TCBTableSet(std::string name = {});
-
-  TCBTagList& TagDefs() { return Table().IndDefs(); }
-  void SetTagDefs(const TCBTagList& tags) { Table().IndDefs().Assign(tags); }
-  // The before-insert and after-insert events under the names the data modules use; they
-  // fire for append and for insert.
-  TDataSetNotifyEvent& BeforeAppend = BeforeInsert;
-  TDataSetNotifyEvent& AfterAppend = AfterInsert;
-  std::function<void(TDataSet&, bool& accept)> OnFilterRecord;
-
-  // Creates the data file and production index from FieldDefs and TagDefs (while closed).
-  void CreateTable();
-  // Recreates the production index from TagDefs (while closed).
-  void CreateIndex();
-  // Seeks the key (in the selected tag's key format); true when found.
-  bool SeekKey(const std::string& key);
-  bool Locate(const std::string& key_fields, const Variant& key_values,
-              unsigned options) override;
-  // Options byte: 1 case-insensitive, 2 partial key, 4 after the current record, 8 before.
-  bool LocateByOptions(const std::string& key_fields, const Variant& key_values, int options);
-  bool EditInProgress() const { return edit_in_progress_; }
-
- protected:
-  void InternalEdit() override;
-  void InternalCancel() override;
-  void InternalDelete() override;
-  void DoAfterPost() override;
-  bool FindRecord(bool restart, bool forward) override;
-
- private:
-  bool LocateWith(const std::string& key_fields, const Variant& key_values, int options);
-  bool edit_in_progress_ = false;
-};
-
-// The stream through which memo fields are read and written.
-class TBlobStream : public TStream {
- public:
-  TBlobStream(TField& field, TBlobStreamMode mode);
-  ~TBlobStream() override;
-  int64_t Read(void* buffer, int64_t count) override;
-  int64_t Write(const void* buffer, int64_t count) override;
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-  int64_t Size() override;
-
- private:
-  // The stored memo of the buffer's record, straight from the engine.
-  std::string StoredMemo();
-
-  TField& field_;
-  TCBDataSet& dataset_;
-  char* buffer_ = nullptr;
-  TBlobStreamMode mode_;
-  int field_no_ = 0;
-  Field4* memo_ = nullptr;
-  int blob_index_ = -1;
-  int node_index_ = -1;
-  bool opened_ = false;
-  bool modified_ = false;
-  int64_t position_ = 0;
 };
 
 }  // namespace ks

@@ -1,6 +1,7 @@
-#include "db/engine/cb_dataset.h"
+#include "db/engine/cb_table_set.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,18 +121,29 @@ TEST_F(TableSetTest, WrongTypesAndStatesAreRefused) {
   }
   set_->Edit();
   set_->FieldByName("UID").SetAsString("12");
-  // A string field bound to a date column (declared so by mistake) is refused before the
-  // copy, with the column's name in the message; the buffer keeps its value.
-  auto wrong = NewPeople();
-  wrong->AddField("BORN", ftDate);
-  wrong->Open();
-  wrong->Edit();
-  wrong->FieldByName("BORN").SetAsDateTime(DateTime{37000});
-  wrong->Post();
-  EXPECT_EQ(wrong->FieldByName("BORN").AsDateTime().value, 37000);
-  wrong->Close();
   set_->Cancel();
   EXPECT_EQ(set_->FieldByName("UID").AsInteger(), 1);
+  set_->Close();
+
+  // A field declared with a type its column cannot hold (a mistake in a data module) is
+  // refused when the set opens, by name; a date-and-time field may stand for a date column.
+  const std::pair<const char*, TFieldType> wrong_bindings[] = {
+      {"BORN", ftString}, {"NAME", ftInteger}, {"NAME", ftFloat}, {"PRICE", ftInteger},
+      {"OK", ftString},   {"UID", ftDate},     {"NOTE", ftString}};
+  for (const auto& [column, declared] : wrong_bindings) {
+    auto wrong = NewPeople();
+    wrong->AddField(column, declared, declared == ftString ? 8 : 0);
+    EXPECT_EQ(FailureMessage<EDatabaseError>([&] { wrong->Open(); }),
+              std::string("cbtPeople: Type mismatch for field '") + column + "'");
+    EXPECT_FALSE(wrong->Active()) << column;
+  }
+  auto born = NewPeople();
+  born->AddField("BORN", ftDateTime);
+  born->Open();
+  born->Edit();
+  born->FieldByName("BORN").SetAsDateTime(DateTime{37000.75});
+  born->Post();
+  EXPECT_EQ(Stored(*born, "BORN"), "20010419");
 }
 
 TEST_F(TableSetTest, AnUnreadableStoredValueNamesItsFieldAndCause) {
@@ -355,6 +367,11 @@ TEST_F(TableSetTest, LocateOptions) {
   EXPECT_EQ(set_->RecNo(), 4);
   EXPECT_FALSE(set_->FindNext());
   EXPECT_FALSE(set_->Found());
+  // A value with an apostrophe is found like any other.
+  FillPeople(*set_, {"O'Hara"});
+  set_->First();
+  EXPECT_TRUE(set_->Locate("NAME", "o'hara", loCaseInsensitive));
+  EXPECT_EQ(set_->RecNo(), 5);
 }
 
 TEST_F(TableSetTest, AppendInsertAndCancelPositions) {

@@ -42,6 +42,15 @@ class TCBEnv {
   TErrorDisplay error_display_;
 };
 
+// Routes errors of background work to a display for as long as it lives, and back to
+// standard error after: declared after the window the display reaches, it is gone before
+// the window is, while the data modules that outlive the window may still report.
+class ScopedErrorDisplay : NonCopyable {
+ public:
+  explicit ScopedErrorDisplay(TErrorDisplay display) { TCBEnv::Instance().SetErrorDisplay(std::move(display)); }
+  ~ScopedErrorDisplay() { TCBEnv::Instance().SetErrorDisplay(nullptr); }
+};
+
 enum class TFindServerMode { fsManual, fsAutomatic };
 
 class TCBEngine : NonCopyable {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <stdexcept>
 
 #include "common/codepage.h"
 #include "common/file.h"
@@ -236,6 +237,18 @@ TEST_F(TableTest, EngineAndDatabaseLifecycle) {
   set->Close();
   set->Open();
   EXPECT_EQ(set->FieldByName("NAME").AsString(), "Irkutsk");
+}
+
+TEST(ErrorDisplay, ReachesTheWindowOnlyWhileItsScopeLasts) {
+  int shown = 0;
+  {
+    const ScopedErrorDisplay display([&shown](const std::exception&) { ++shown; });
+    TCBEnv::Instance().HandleException(std::runtime_error("tick"));
+  }
+  ::testing::internal::CaptureStderr();
+  TCBEnv::Instance().HandleException(std::runtime_error("after the window"));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "after the window\n");
+  EXPECT_EQ(shown, 1);
 }
 
 TEST_F(TableTest, IdentitiesDiffer) {

@@ -270,7 +270,12 @@ std::string BuildLocateExpr(const std::function<int(const std::string&)>& field_
           name = "UPPER(" + name + ")";
           value = UpperCp1251(value);
         }
-        value = "'" + value + "'";
+        // A text holding an apostrophe is delimited by double quotes, which the expression
+        // parser also takes; a text holding both cannot be written as a constant.
+        const bool has_apostrophe = value.find('\'') != std::string::npos;
+        if (has_apostrophe && value.find('"') != std::string::npos) return std::string();
+        const char quote = has_apostrophe ? '"' : '\'';
+        value = quote + value + quote;
         if ((options & 2) && i + 1 == names.size()) {
           name = "LEFT(" + name + "," + std::to_string(length) + ")";
         }

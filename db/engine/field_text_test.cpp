@@ -98,7 +98,10 @@ TEST(LocateExpression, CharacterAndNumericKeys) {
             "UPPER(NAME)='SMITH'.AND.CODE=5");
   EXPECT_EQ(BuildLocateExpr(types, 3, "CODE;NAME", Variant::Array{5, "Sm"}),
             "CODE=5.AND.LEFT(UPPER(NAME),2)='SM'");
-  EXPECT_EQ(BuildLocateExpr(types, 0, "NAME", "O'Hara"), "NAME='O'Hara'");
+  // An apostrophe in the value: the text goes between double quotes, so that it parses.
+  EXPECT_EQ(BuildLocateExpr(types, 0, "NAME", "O'Hara"), "NAME=\"O'Hara\"");
+  EXPECT_EQ(BuildLocateExpr(types, 0, "NAME", "say \"hi\""), "NAME='say \"hi\"'");
+  EXPECT_EQ(BuildLocateExpr(types, 0, "NAME", "O'Hara \"Jr\""), "");
   EXPECT_EQ(BuildLocateExpr(types, 1, "NAME", W("москва")), W("UPPER(NAME)='МОСКВА'"));
   // A value list shorter than the names, or a single value for many names: no expression.
   EXPECT_EQ(BuildLocateExpr(types, 0, "NAME;CODE", Variant::Array{"x"}), "");

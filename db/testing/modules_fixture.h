@@ -12,26 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "common/main_window.h"
+#include "common/testing/recording_window.h"
 #include "common/testing/run_command.h"
+#include "common/testing/temp_dir.h"
 #include "db/dtm_dict.h"
 #include "db/dtm_main.h"
 #include "db/table_creation.h"
 #include "resources/metadata_load.h"
 
 namespace ks::testing {
-
-class RecordingWindow : public IMainWindow {
- public:
-  void AddLogLine(const std::string& text) override { log.push_back(text); }
-  void SetProgressMax(int) override {}
-  void SetProgressPosition(int) override {}
-  bool ConfirmOkCancel(const std::string&) override { return true; }
-  void ShowErrorBox(const std::string& text) override { error_boxes.push_back(text); }
-
-  std::vector<std::string> log;
-  std::vector<std::string> error_boxes;
-};
 
 inline void LoadSchemaOnce() {
   static const bool loaded = (LoadMetadata(), true);
@@ -43,9 +32,6 @@ class ModulesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     LoadSchemaOnce();
-    char pattern[] = "/tmp/ks_db_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = std::string(pattern) + "/";
     dict_ = std::make_unique<TdtmDict>();
     main_ = std::make_unique<TdtmMain>(*dict_);
     main_->TakeDatabasePath(dir_);
@@ -53,7 +39,6 @@ class ModulesTest : public ::testing::Test {
   void TearDown() override {
     main_.reset();
     dict_.reset();
-    std::filesystem::remove_all(dir_);
   }
 
   // Creates every table and opens the given sets as the run does.
@@ -62,7 +47,8 @@ class ModulesTest : public ::testing::Test {
     for (TCBTableSet* set : sets) OpenTableSet(*set, window_);
   }
 
-  std::string dir_;
+  TempDir temp_{"ks_db_"};
+  std::string dir_ = temp_.Path();
   RecordingWindow window_;
   std::unique_ptr<TdtmDict> dict_;
   std::unique_ptr<TdtmMain> main_;

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "common/platform.h"
-#include "db/engine/cb_dataset.h"
+#include "common/testing/temp_dir.h"
+#include "db/engine/cb_table_set.h"
 #include "db/engine/cb_engine.h"
 
 namespace ks::testing {
@@ -18,15 +18,11 @@ namespace ks::testing {
 class TableDirectory : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = CreateTemporaryDirectory("ks_dbengine_");
     ASSERT_TRUE(engine_.Start());
     database_.SetCBEngine(&engine_);
     database_.SetDataPath(dir_);
   }
-  void TearDown() override {
-    database_.CloseAll();
-    std::filesystem::remove_all(dir_);
-  }
+  void TearDown() override { database_.CloseAll(); }
 
   // PEOPLE: UID numeric 11, NAME character 20, PRICE numeric 19.6, BORN date, OK logical,
   // NOTE memo. Tags: IUID Str(UID,10), INAME Upper(NAME), DNAME Upper(NAME) descending,
@@ -63,7 +59,8 @@ class TableDirectory : public ::testing::Test {
     }
   }
 
-  std::string dir_;
+  TempDir temp_{"ks_dbengine_"};
+  std::string dir_ = temp_.Path();
   TCBEngine engine_{"engPrimary"};
   TCBDataBase database_{"dtbKestrel"};
 };

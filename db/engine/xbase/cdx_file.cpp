@@ -166,10 +166,8 @@ class TreeWriter {
   static int Shared(const uint8_t* a, const uint8_t* b, int limit) {
     int n = 0;
     while (n + 8 <= limit) {
-      uint64_t x, y;
-      std::memcpy(&x, a + n, 8);
-      std::memcpy(&y, b + n, 8);
-      if (x != y) return n + __builtin_ctzll(x ^ y) / 8;  // the first differing byte (little-endian load)
+      const uint64_t x = GetLe64(a + n), y = GetLe64(b + n);
+      if (x != y) return n + __builtin_ctzll(x ^ y) / 8;  // the lowest differing byte comes first
       n += 8;
     }
     while (n < limit && a[n] == b[n]) ++n;

@@ -7,6 +7,7 @@
 #include <numeric>
 #include <random>
 
+#include "common/byte_order.h"
 #include "db/engine/xbase/dbf_table.h"
 #include "db/engine/xbase/xbase.h"
 
@@ -23,12 +24,11 @@ void EncodeDouble(double value, uint8_t* out) {
   } else {
     bits = ~bits;
   }
-  for (int i = 0; i < 8; ++i) out[i] = uint8_t(bits >> (56 - 8 * i));
+  PutBe64(out, bits);
 }
 
 double DecodeDouble(const uint8_t* in) {
-  uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits = (bits << 8) | in[i];
+  uint64_t bits = GetBe64(in);
   if (bits & (uint64_t(1) << 63)) {
     bits ^= uint64_t(1) << 63;
   } else {

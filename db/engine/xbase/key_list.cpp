@@ -9,13 +9,12 @@
 namespace ks::xbase {
 namespace {
 
-// memcmp for short keys, eight bytes at a time (big-endian order of the loaded words).
+// memcmp for short keys, eight bytes at a time: words read most significant byte first
+// compare as their bytes do.
 inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t n) {
   while (n >= 8) {
-    uint64_t x, y;
-    std::memcpy(&x, a, 8);
-    std::memcpy(&y, b, 8);
-    if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    const uint64_t x = GetBe64(a), y = GetBe64(b);
+    if (x != y) return x < y ? -1 : 1;
     a += 8;
     b += 8;
     n -= 8;
@@ -214,9 +213,7 @@ void KeyList::SortedOrder(const uint8_t* base, size_t waiting, size_t size, std:
   auto word = [&](const uint8_t* entry, size_t at) {
     uint8_t bytes[8] = {};
     if (at < size) std::memcpy(bytes, entry + at, std::min<size_t>(8, size - at));
-    uint64_t v;
-    std::memcpy(&v, bytes, 8);
-    return __builtin_bswap64(v);
+    return GetBe64(bytes);
   };
   for (size_t i = 0; i < waiting; ++i) {
     const uint8_t* entry = base + i * size;
