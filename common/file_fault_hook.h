@@ -6,8 +6,18 @@
 #include <cstdint>
 #include <string>
 
+#include "common/file.h"
+
 namespace ks {
 
 int64_t AllowedByFaultHook(const std::string& path, bool is_write, uint64_t offset, size_t size);
+
+// True when the operation hook refuses the operation; the caller then records EIO as the
+// system's reason and fails the operation.
+bool RefusedByFaultHook(FileOperation operation, const std::string& path);
+
+// Keeps the failure of an operation for LastFileFailure, with SystemErrorText as its reason;
+// the system's reason (errno, the last Windows error) must be recorded already.
+void RecordFileFailure(FileOperation operation, const std::string& path);
 
 }  // namespace ks

@@ -1,6 +1,7 @@
 #include "db/dtm_dict.h"
 
 #include <cstdio>
+#include <exception>
 
 #include "common/codepage.h"
 #include "common/date_time.h"
@@ -93,7 +94,12 @@ TdtmDict::TdtmDict() {
 }
 
 TdtmDict::~TdtmDict() {
-  CloseDataSets();
+  try {
+    CloseDataSets();
+  } catch (const std::exception& error) {
+    // Closing writes what the engine held back; a failure then has no caller left.
+    TCBEnv::Instance().HandleException(error);
+  }
   if (main_ != nullptr) main_->DetachDict();  // the main module must not call back later
 }
 
@@ -184,16 +190,30 @@ void TdtmDict::AttachMain(TdtmMain& main) {
 }
 
 void TdtmDict::DetachMain() {
+  std::exception_ptr failure;  // the first; every set is detached all the same
   for (TCBTableSet* set : TableSets()) {
-    set->Close();
+    try {
+      set->Close();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
     set->SetDataBaseName(nullptr);
   }
   main_ = nullptr;
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TdtmDict::CloseDataSets() {
-  for (TCBTableSet* set : TableSets()) set->Close();
+  std::exception_ptr failure;  // the first; every set is closed all the same
+  for (TCBTableSet* set : TableSets()) {
+    try {
+      set->Close();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
   for (TLegacyTable* table : legacy.Tables()) table->Close();
+  if (failure) std::rethrow_exception(failure);
 }
 
 Variant TdtmDict::GetDictValue(TCBTableSet& set, int32_t key, const std::string& field_name) {
@@ -260,7 +280,7 @@ void TdtmDict::cbtModelBeforePost(TDataSet& dataset) {
   try {
     const Variant name = GetDictValue(cbttGroupFind, dataset.FieldByName("GRPID").AsInteger(), "FNAME");
     group_name.SetAsVariant(name);
-  } catch (const std::exception&) {
+  } catch (const EKSDictValueNotFound&) {
     group_name.Clear();  // a good whose group is unknown keeps no group name
   }
   RecordPost(dataset);

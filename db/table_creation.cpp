@@ -1,7 +1,5 @@
 #include "db/table_creation.h"
 
-#include <strings.h>
-
 #include "common/codepage.h"
 #include "db/database_files.h"
 #include "resources/metadata_load.h"
@@ -14,7 +12,7 @@ int DefinitionSize(const TqrxFieldDef& def) {
   return def.FieldType() == FieldType::String ? def.Size() : 0;
 }
 
-bool IsDocTable(const std::string& name) { return strcasecmp(name.c_str(), "DOC") == 0; }
+bool IsDocTable(const std::string& name) { return UpperCp1251(name) == "DOC"; }
 
 // The tags a table of the schema is created with: its tag definitions, except for DOC,
 // which gets the one tag DUMMY.
@@ -64,12 +62,11 @@ void CreateAllTables(TCBDataBase& database, IMainWindow& window) {
   }
 }
 
-void OpenTableSet(TCBTableSet& set, IMainWindow& window) {
+void OpenTableSet(TCBTableSet& set) {
   try {
     set.Open();
-  } catch (const ECBOpenTable&) {
-    window.ShowErrorBox(W("Ошибка открытия таблицы ") + set.TableName());
-    throw;
+  } catch (const ECBOpenTable& e) {
+    throw ECBOpenTable(W("Ошибка открытия таблицы ") + set.TableName() + ". " + e.what());
   } catch (const ECBOpenIndex&) {
     // A set that has never been open knows no tags of its own; rebuilding from nothing
     // would leave an index without the tag the set orders by.

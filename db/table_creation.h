@@ -19,10 +19,11 @@ void CreateAllTables(TCBDataBase& database, IMainWindow& window);
 void SetFieldDefsFromMetadata(TCBTableSet& set);
 void SetTagDefsFromMetadata(TCBTableSet& set);
 
-// Opens the set. A missing data file shows "Ошибка открытия таблицы " + table name in the
-// error box and raises again; a missing index file is rebuilt from the set's tag
-// definitions (from the schema when the set has none yet) and the set opened a second time.
-void OpenTableSet(TCBTableSet& set, IMainWindow& window);
+// Opens the set. A missing data file raises ECBOpenTable again, its message led by
+// "Ошибка открытия таблицы " + table name (the front end shows it, once); a missing index
+// file is rebuilt from the set's tag definitions (from the schema when the set has none
+// yet) and the set opened a second time.
+void OpenTableSet(TCBTableSet& set);
 
 // True when the database directory holds no table, index or memo file.
 bool DatabaseIsEmpty(const TCBDataBase& database);

@@ -171,7 +171,7 @@ TEST_F(CliReportTest, DiskThatFillsUpDuringARun) {
   Troubled(4000).Write(legacy_);
   const CliResult r = Run("--yes");
   ::umount(mount_point.c_str());
-  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.exit_code, 1) << r.err;
   EXPECT_NE(r.err.find("На диске с каталогом " + mount_point + "db/ не осталось свободного места."), std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("Преобразование прервано"), std::string::npos) << r.err;
