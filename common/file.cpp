@@ -34,7 +34,9 @@ void SetFileOperationHook(FileOperationHook hook) { OperationHook() = std::move(
 
 bool RefusedByFaultHook(FileOperation operation, const std::string& path) {
   const FileOperationHook& hook = OperationHook();
-  return hook && !hook(operation, path);
+  if (!hook || hook(operation, path)) return false;
+  RecordIoError();
+  return !FileOperationFailed(operation, path);
 }
 
 const char* FileOperationName(FileOperation operation) {
@@ -53,8 +55,9 @@ const char* FileOperationName(FileOperation operation) {
   return "?";
 }
 
-void RecordFileFailure(FileOperation operation, const std::string& path) {
+bool FileOperationFailed(FileOperation operation, const std::string& path) {
   LastFailure() = FileFailure{operation, path, SystemErrorText()};
+  return false;
 }
 
 const FileFailure* LastFileFailure() {

@@ -24,33 +24,20 @@ OVERLAPPED At(uint64_t offset) {
 // One transfer is kept well below the 4 GiB a single call takes.
 constexpr size_t kChunk = 1u << 30;
 
-// Keeps the failure (the system's reason recorded already) for LastFileFailure; false, for
-// returning.
-bool Failed(FileOperation operation, const std::string& path) {
-  RecordFileFailure(operation, path);
-  return false;
-}
-
-// True when the test hook refuses the operation: it fails then with an I/O error.
-bool Refused(FileOperation operation, const std::string& path) {
-  if (!RefusedByFaultHook(operation, path)) return false;
-  win32::RecordErrno(EIO);
-  RecordFileFailure(operation, path);
-  return true;
-}
-
 }  // namespace
+
+void RecordIoError() { win32::RecordErrno(EIO); }
 
 bool File::Open(const std::string& path, Mode mode) {
   Close();
   const FileOperation operation = mode == Mode::kCreate ? FileOperation::kCreate : FileOperation::kOpen;
-  if (Refused(operation, path)) return false;
+  if (RefusedByFaultHook(operation, path)) return false;
   std::wstring wide;
-  if (!win32::SystemPath(path, wide)) return Failed(operation, path);
+  if (!win32::SystemPath(path, wide)) return FileOperationFailed(operation, path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     win32::RecordErrno(EISDIR);
-    return Failed(operation, path);
+    return FileOperationFailed(operation, path);
   }
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
@@ -64,7 +51,7 @@ bool File::Open(const std::string& path, Mode mode) {
       // name must be free and a reparse point standing there again is not followed.
       if (!DeleteFileW(wide.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
         win32::RecordLastError(path);
-        return Failed(operation, path);
+        return FileOperationFailed(operation, path);
       }
       disposition = CREATE_NEW;
       flags |= FILE_FLAG_OPEN_REPARSE_POINT;
@@ -75,7 +62,7 @@ bool File::Open(const std::string& path, Mode mode) {
                                     nullptr, disposition, flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     win32::RecordLastError(path);
-    return Failed(operation, path);
+    return FileOperationFailed(operation, path);
   }
   handle_ = reinterpret_cast<intptr_t>(handle);
   path_ = path;
@@ -90,11 +77,11 @@ void File::Close() {
 }
 
 int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
-  if (Refused(FileOperation::kRead, path_)) return -1;
+  if (RefusedByFaultHook(FileOperation::kRead, path_)) return -1;
   const int64_t allowed = AllowedByFaultHook(path_, false, offset, size);
   if (allowed < 0) {
     win32::RecordErrno(EIO);
-    Failed(FileOperation::kRead, path_);
+    FileOperationFailed(FileOperation::kRead, path_);
     return -1;
   }
   const size_t want = static_cast<size_t>(allowed) < size ? static_cast<size_t>(allowed) : size;
@@ -107,7 +94,7 @@ int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
     if (!ReadFile(Native(handle_), out + done, ask, &n, &at)) {
       if (GetLastError() == ERROR_HANDLE_EOF) break;
       win32::RecordLastError(path_);
-      Failed(FileOperation::kRead, path_);
+      FileOperationFailed(FileOperation::kRead, path_);
       return -1;
     }
     if (n == 0) break;
@@ -117,11 +104,11 @@ int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
 }
 
 bool File::WriteAt(uint64_t offset, const void* data, size_t size) {
-  if (Refused(FileOperation::kWrite, path_)) return false;
+  if (RefusedByFaultHook(FileOperation::kWrite, path_)) return false;
   const int64_t allowed = AllowedByFaultHook(path_, true, offset, size);
   if (allowed < 0) {
     win32::RecordErrno(EIO);
-    return Failed(FileOperation::kWrite, path_);
+    return FileOperationFailed(FileOperation::kWrite, path_);
   }
   const size_t want = static_cast<size_t>(allowed) < size ? static_cast<size_t>(allowed) : size;
   size_t done = 0;
@@ -132,36 +119,36 @@ bool File::WriteAt(uint64_t offset, const void* data, size_t size) {
     const DWORD ask = static_cast<DWORD>(std::min(want - done, kChunk));
     if (!WriteFile(Native(handle_), in + done, ask, &n, &at)) {
       win32::RecordLastError(path_);
-      return Failed(FileOperation::kWrite, path_);
+      return FileOperationFailed(FileOperation::kWrite, path_);
     }
     if (n == 0) break;
     done += n;
   }
   if (done < size) {
     win32::RecordErrno(ENOSPC);
-    return Failed(FileOperation::kWrite, path_);
+    return FileOperationFailed(FileOperation::kWrite, path_);
   }
   return true;
 }
 
 bool File::Truncate(uint64_t size) {
-  if (Refused(FileOperation::kTruncate, path_)) return false;
+  if (RefusedByFaultHook(FileOperation::kTruncate, path_)) return false;
   FILE_END_OF_FILE_INFO end{};
   end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
   if (SetFileInformationByHandle(Native(handle_), FileEndOfFileInfo, &end, sizeof end)) return true;
   win32::RecordLastError(path_);
-  return Failed(FileOperation::kTruncate, path_);
+  return FileOperationFailed(FileOperation::kTruncate, path_);
 }
 
 bool File::Sync() {
-  if (Refused(FileOperation::kFlush, path_)) return false;
+  if (RefusedByFaultHook(FileOperation::kFlush, path_)) return false;
   if (AllowedByFaultHook(path_, true, kFlushOffset, 0) < 0) {
     win32::RecordErrno(EIO);
-    return Failed(FileOperation::kFlush, path_);
+    return FileOperationFailed(FileOperation::kFlush, path_);
   }
   if (FlushFileBuffers(Native(handle_))) return true;
   win32::RecordLastError(path_);
-  return Failed(FileOperation::kFlush, path_);
+  return FileOperationFailed(FileOperation::kFlush, path_);
 }
 
 int64_t File::Size() const {
@@ -175,14 +162,14 @@ File::LockResult File::LockRange(uint64_t offset, uint64_t length) {
   const std::pair<uint64_t, uint64_t> range{offset, length};
   // Windows would refuse a second lock of the same handle on its own range.
   if (std::find(locked_.begin(), locked_.end(), range) != locked_.end()) return LockResult::kLocked;
-  if (Refused(FileOperation::kLock, path_)) return LockResult::kFailed;
+  if (RefusedByFaultHook(FileOperation::kLock, path_)) return LockResult::kFailed;
   OVERLAPPED at = At(offset);
   if (!LockFileEx(Native(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
                   static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &at)) {
     const DWORD error = GetLastError();
     win32::RecordError(error, path_);
     if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return LockResult::kHeldElsewhere;
-    Failed(FileOperation::kLock, path_);
+    FileOperationFailed(FileOperation::kLock, path_);
     return LockResult::kFailed;
   }
   locked_.push_back(range);
@@ -203,15 +190,15 @@ bool File::UnlockRanges() {
 }
 
 bool SyncDirectory(const std::string& path) {
-  if (Refused(FileOperation::kFlush, path)) return false;
+  if (RefusedByFaultHook(FileOperation::kFlush, path)) return false;
   if (AllowedByFaultHook(path, true, kFlushOffset, 0) < 0) {
     win32::RecordErrno(EIO);
-    return Failed(FileOperation::kFlush, path);
+    return FileOperationFailed(FileOperation::kFlush, path);
   }
   // The file systems of Windows keep their directory entries durable themselves.
   if (KindOfPath(path.empty() ? std::string(".") : path) == PathKind::kDirectory) return true;
   win32::RecordErrno(ENOENT);
-  return Failed(FileOperation::kFlush, path);
+  return FileOperationFailed(FileOperation::kFlush, path);
 }
 
 }  // namespace ks

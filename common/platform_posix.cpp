@@ -28,24 +28,6 @@ bool IsAbsolutePath(const std::string& path) { return !path.empty() && path.fron
 
 std::string SystemErrorText() { return std::strerror(errno); }
 
-namespace {
-
-// Keeps the failure (errno already set) for LastFileFailure; false, for returning.
-bool Failed(FileOperation operation, const std::string& path) {
-  RecordFileFailure(operation, path);
-  return false;
-}
-
-// True when the test hook refuses the operation: it fails then with EIO.
-bool Refused(FileOperation operation, const std::string& path) {
-  if (!RefusedByFaultHook(operation, path)) return false;
-  errno = EIO;
-  RecordFileFailure(operation, path);
-  return true;
-}
-
-}  // namespace
-
 PathKind KindOfPath(const std::string& path) {
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::kMissing;
@@ -64,7 +46,7 @@ PathKind KindOfEntry(const std::string& path) {
 }
 
 bool CreateDirectories(const std::string& path, std::string& failed_part) {
-  if (Refused(FileOperation::kMakeDirectory, path)) {
+  if (RefusedByFaultHook(FileOperation::kMakeDirectory, path)) {
     failed_part = path;
     return false;
   }
@@ -74,13 +56,13 @@ bool CreateDirectories(const std::string& path, std::string& failed_part) {
     if (partial.empty()) continue;
     if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) {
       failed_part = partial;
-      return Failed(FileOperation::kMakeDirectory, partial);
+      return FileOperationFailed(FileOperation::kMakeDirectory, partial);
     }
   }
   if (KindOfPath(path) != PathKind::kDirectory) {
     errno = ENOTDIR;
     failed_part = path;
-    return Failed(FileOperation::kMakeDirectory, path);
+    return FileOperationFailed(FileOperation::kMakeDirectory, path);
   }
   return true;
 }
@@ -88,11 +70,13 @@ bool CreateDirectories(const std::string& path, std::string& failed_part) {
 std::vector<std::string> DirectoryEntries(const std::string& directory) {
   std::vector<std::string> names;
   const std::string path = directory.empty() ? std::string(".") : directory;
-  if (Refused(FileOperation::kListDirectory, path)) throw Exception(DescribeFileFailure(*LastFileFailure()));
+  if (RefusedByFaultHook(FileOperation::kListDirectory, path)) {
+    throw Exception(DescribeFileFailure(*LastFileFailure()));
+  }
   DIR* handle = ::opendir(path.c_str());
   if (handle == nullptr) {
     if (errno == ENOENT || errno == ENOTDIR) return names;  // no such directory
-    Failed(FileOperation::kListDirectory, path);
+    FileOperationFailed(FileOperation::kListDirectory, path);
     throw Exception(DescribeFileFailure(*LastFileFailure()));
   }
   errno = 0;
@@ -104,26 +88,26 @@ std::vector<std::string> DirectoryEntries(const std::string& directory) {
   ::closedir(handle);
   if (error != 0) {
     errno = error;
-    Failed(FileOperation::kListDirectory, path);
+    FileOperationFailed(FileOperation::kListDirectory, path);
     throw Exception(DescribeFileFailure(*LastFileFailure()));
   }
   return names;
 }
 
 bool RemoveFile(const std::string& path) {
-  if (Refused(FileOperation::kRemove, path)) return false;
-  return ::unlink(path.c_str()) == 0 || Failed(FileOperation::kRemove, path);
+  if (RefusedByFaultHook(FileOperation::kRemove, path)) return false;
+  return ::unlink(path.c_str()) == 0 || FileOperationFailed(FileOperation::kRemove, path);
 }
 
 DirectoryLock::Result DirectoryLock::Acquire(const std::string& path) {
   Release();
-  if (Refused(FileOperation::kLock, path)) return Result::kFailed;
+  if (RefusedByFaultHook(FileOperation::kLock, path)) return Result::kFailed;
   // The holder removes the file when it is done; a file opened just before that is not the
   // lock any more, so the lock counts only while the name still leads to the locked file.
   for (int attempt = 0; attempt < 100; ++attempt) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
-      Failed(FileOperation::kLock, path);
+      FileOperationFailed(FileOperation::kLock, path);
       return Result::kFailed;
     }
     struct flock whole {};
@@ -134,7 +118,7 @@ DirectoryLock::Result DirectoryLock::Acquire(const std::string& path) {
       ::close(fd);
       errno = error;
       if (error == EACCES || error == EAGAIN) return Result::kHeldElsewhere;
-      Failed(FileOperation::kLock, path);
+      FileOperationFailed(FileOperation::kLock, path);
       return Result::kFailed;
     }
     struct stat locked {}, named {};
@@ -147,7 +131,7 @@ DirectoryLock::Result DirectoryLock::Acquire(const std::string& path) {
     ::close(fd);
   }
   errno = EAGAIN;
-  Failed(FileOperation::kLock, path);
+  FileOperationFailed(FileOperation::kLock, path);
   return Result::kFailed;
 }
 

@@ -85,23 +85,8 @@ std::wstring Quoted(const std::wstring& argument) {
   return out + L"\"";
 }
 
-// Keeps the failure (the system's reason recorded already) for LastFileFailure; false, for
-// returning.
-bool Failed(FileOperation operation, const std::string& path) {
-  RecordFileFailure(operation, path);
-  return false;
-}
-
-// True when the test hook refuses the operation: it fails then with an I/O error.
-bool Refused(FileOperation operation, const std::string& path) {
-  if (!RefusedByFaultHook(operation, path)) return false;
-  win32::RecordErrno(EIO);
-  RecordFileFailure(operation, path);
-  return true;
-}
-
 [[noreturn]] void RaiseListingFailure(const std::string& directory) {
-  Failed(FileOperation::kListDirectory, directory);
+  FileOperationFailed(FileOperation::kListDirectory, directory);
   throw Exception(DescribeFileFailure(*LastFileFailure()));
 }
 
@@ -143,7 +128,7 @@ PathKind KindOfEntry(const std::string& path) {
 }
 
 bool CreateDirectories(const std::string& path, std::string& failed_part) {
-  if (Refused(FileOperation::kMakeDirectory, path)) {
+  if (RefusedByFaultHook(FileOperation::kMakeDirectory, path)) {
     failed_part = path;
     return false;
   }
@@ -155,19 +140,19 @@ bool CreateDirectories(const std::string& path, std::string& failed_part) {
     std::wstring wide;
     if (!SystemPath(partial, wide)) {
       failed_part = partial;
-      return Failed(FileOperation::kMakeDirectory, partial);
+      return FileOperationFailed(FileOperation::kMakeDirectory, partial);
     }
     if (CreateDirectoryW(wide.c_str(), nullptr)) continue;
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS && KindOfPath(partial) == PathKind::kDirectory) continue;
     RecordError(error, partial);
     failed_part = partial;
-    return Failed(FileOperation::kMakeDirectory, partial);
+    return FileOperationFailed(FileOperation::kMakeDirectory, partial);
   }
   if (KindOfPath(path) != PathKind::kDirectory) {
     if (errno != ENOENT) RecordError(ERROR_DIRECTORY, path);
     failed_part = path;
-    return Failed(FileOperation::kMakeDirectory, path);
+    return FileOperationFailed(FileOperation::kMakeDirectory, path);
   }
   return true;
 }
@@ -175,7 +160,9 @@ bool CreateDirectories(const std::string& path, std::string& failed_part) {
 std::vector<std::string> DirectoryEntries(const std::string& directory) {
   std::vector<std::string> names;
   const std::string path = directory.empty() ? std::string(".") : directory;
-  if (Refused(FileOperation::kListDirectory, path)) throw Exception(DescribeFileFailure(*LastFileFailure()));
+  if (RefusedByFaultHook(FileOperation::kListDirectory, path)) {
+    throw Exception(DescribeFileFailure(*LastFileFailure()));
+  }
   std::wstring wide;
   if (!SystemPath(path, wide)) RaiseListingFailure(path);
   if (!wide.empty() && !IsDelimiter(wide.back())) wide += L'\\';
@@ -204,20 +191,20 @@ std::vector<std::string> DirectoryEntries(const std::string& directory) {
 }
 
 bool RemoveFile(const std::string& path) {
-  if (Refused(FileOperation::kRemove, path)) return false;
+  if (RefusedByFaultHook(FileOperation::kRemove, path)) return false;
   std::wstring wide;
-  if (!SystemPath(path, wide)) return Failed(FileOperation::kRemove, path);
+  if (!SystemPath(path, wide)) return FileOperationFailed(FileOperation::kRemove, path);
   if (DeleteFileW(wide.c_str())) return true;
   RecordLastError(path);
-  return Failed(FileOperation::kRemove, path);
+  return FileOperationFailed(FileOperation::kRemove, path);
 }
 
 DirectoryLock::Result DirectoryLock::Acquire(const std::string& path) {
   Release();
-  if (Refused(FileOperation::kLock, path)) return Result::kFailed;
+  if (RefusedByFaultHook(FileOperation::kLock, path)) return Result::kFailed;
   std::wstring wide;
   if (!SystemPath(path, wide)) {
-    Failed(FileOperation::kLock, path);
+    FileOperationFailed(FileOperation::kLock, path);
     return Result::kFailed;
   }
   // The system removes the file when the last handle goes, also when the process dies.
@@ -226,7 +213,7 @@ DirectoryLock::Result DirectoryLock::Acquire(const std::string& path) {
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     RecordLastError(path);
-    Failed(FileOperation::kLock, path);
+    FileOperationFailed(FileOperation::kLock, path);
     return Result::kFailed;
   }
   OVERLAPPED at{};
@@ -235,7 +222,7 @@ DirectoryLock::Result DirectoryLock::Acquire(const std::string& path) {
     CloseHandle(file);
     RecordError(error, path);
     if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return Result::kHeldElsewhere;
-    Failed(FileOperation::kLock, path);
+    FileOperationFailed(FileOperation::kLock, path);
     return Result::kFailed;
   }
   handle_ = reinterpret_cast<intptr_t>(file);

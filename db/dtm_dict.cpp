@@ -7,6 +7,7 @@
 #include "common/date_time.h"
 #include "db/declared_fields.h"
 #include "db/dtm_main.h"
+#include "db/table_creation.h"
 
 namespace ks {
 namespace {
@@ -190,27 +191,23 @@ void TdtmDict::AttachMain(TdtmMain& main) {
 }
 
 void TdtmDict::DetachMain() {
-  std::exception_ptr failure;  // the first; every set is detached all the same
-  for (TCBTableSet* set : TableSets()) {
-    try {
-      set->Close();
-    } catch (...) {
-      if (!failure) failure = std::current_exception();
-    }
-    set->SetDataBaseName(nullptr);
+  std::exception_ptr failure;  // every set is detached all the same
+  try {
+    CloseTableSets(TableSets());
+  } catch (...) {
+    failure = std::current_exception();
   }
+  for (TCBTableSet* set : TableSets()) set->SetDataBaseName(nullptr);
   main_ = nullptr;
   if (failure) std::rethrow_exception(failure);
 }
 
 void TdtmDict::CloseDataSets() {
-  std::exception_ptr failure;  // the first; every set is closed all the same
-  for (TCBTableSet* set : TableSets()) {
-    try {
-      set->Close();
-    } catch (...) {
-      if (!failure) failure = std::current_exception();
-    }
+  std::exception_ptr failure;  // the legacy tables are closed all the same
+  try {
+    CloseTableSets(TableSets());
+  } catch (...) {
+    failure = std::current_exception();
   }
   for (TLegacyTable* table : legacy.Tables()) table->Close();
   if (failure) std::rethrow_exception(failure);

@@ -6,6 +6,7 @@
 #include "db/declared_fields.h"
 #include "db/dtm_dict.h"
 #include "db/first_uid.h"
+#include "db/table_creation.h"
 
 namespace ks {
 
@@ -64,13 +65,11 @@ void TdtmMain::TakeDatabasePath(const std::string& database_path) {
 }
 
 void TdtmMain::CloseDataSets() {
-  std::exception_ptr failure;  // the first; every set is closed all the same
-  for (TCBTableSet* set : TableSets()) {
-    try {
-      set->Close();
-    } catch (...) {
-      if (!failure) failure = std::current_exception();
-    }
+  std::exception_ptr failure;  // the legacy tables are closed all the same
+  try {
+    CloseTableSets(TableSets());
+  } catch (...) {
+    failure = std::current_exception();
   }
   for (TLegacyTable* table : legacy.Tables()) table->Close();
   legacy.tblCheck.Close();

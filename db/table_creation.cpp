@@ -1,5 +1,7 @@
 #include "db/table_creation.h"
 
+#include <exception>
+
 #include "common/codepage.h"
 #include "db/database_files.h"
 #include "resources/metadata_load.h"
@@ -74,6 +76,18 @@ void OpenTableSet(TCBTableSet& set) {
     set.CreateIndex();
     set.Open();
   }
+}
+
+void CloseTableSets(const std::vector<TCBTableSet*>& sets) {
+  std::exception_ptr failure;
+  for (TCBTableSet* set : sets) {
+    try {
+      set->Close();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 bool DatabaseIsEmpty(const TCBDataBase& database) { return DirectoryHoldsNoTables(database.DataPath()); }

@@ -3,6 +3,8 @@
 // run needs around them: creating every table, opening a table set with the operator's
 // message for a missing table and a rebuilt index for a missing one, and the emptiness test.
 
+#include <vector>
+
 #include "common/main_window.h"
 #include "db/engine/cb_dataset.h"
 #include "db/engine/cb_engine.h"
@@ -24,6 +26,10 @@ void SetTagDefsFromMetadata(TCBTableSet& set);
 // file is rebuilt from the set's tag definitions (from the schema when the set has none
 // yet) and the set opened a second time.
 void OpenTableSet(TCBTableSet& set);
+
+// Closes every set, also after one of them failed to close (what the engine held back could
+// not be written); then raises the first failure.
+void CloseTableSets(const std::vector<TCBTableSet*>& sets);
 
 // True when the database directory holds no table, index or memo file.
 bool DatabaseIsEmpty(const TCBDataBase& database);
