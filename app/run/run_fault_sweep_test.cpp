@@ -76,11 +76,6 @@ bool Logged(const std::vector<std::string>& log, const std::string& start) {
   return std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(start, 0) == 0; });
 }
 
-// Operations that change the disk: where a process that dies leaves something behind.
-bool WriteSide(FileOperation kind) {
-  return kind != FileOperation::kOpen && kind != FileOperation::kRead && kind != FileOperation::kListDirectory;
-}
-
 std::string WithoutTrailingDelimiter(std::string path) {
   while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
   return path;
@@ -104,7 +99,9 @@ class RunFaultSweepTest : public ::testing::Test {
 #endif
     fs::create_directories(legacy_);
     if (const char* prepared = std::getenv("KS_SWEEP_LEGACY")) {
-      for (const auto& entry : fs::directory_iterator(prepared)) fs::copy(entry.path(), legacy_);
+      for (const auto& entry : fs::directory_iterator(prepared)) {
+        fs::copy_file(entry.path(), fs::path(legacy_) / entry.path().filename());
+      }
       return;
     }
 #ifdef KS_LEGACY_WRITER
@@ -223,6 +220,11 @@ TEST_F(RunFaultSweepTest, EveryFailingOperationEndsTheRunWithItsCauseOrLeavesThe
 }
 
 #ifndef _WIN32
+// Operations that change the disk: where a process that dies leaves something behind.
+bool WriteSide(FileOperation kind) {
+  return kind != FileOperation::kOpen && kind != FileOperation::kRead && kind != FileOperation::kListDirectory;
+}
+
 TEST_F(RunFaultSweepTest, ARunAfterAProcessDiedAtAnyWriteGivesTheCleanFilesWithNothingLeftOver) {
   const Outcome clean = Convert(SIZE_MAX);
   ASSERT_EQ(clean.failure, "");
