@@ -236,7 +236,7 @@ TEST_F(RunFaultSweepTest, ARunAfterAProcessDiedAtAnyWriteGivesTheCleanFilesWithN
   }
   ASSERT_GT(writes, 0u);
   const char* step_text = std::getenv("KS_CRASH_STEP");
-  const size_t step = step_text != nullptr ? std::max<size_t>(1, std::strtoul(step_text, nullptr, 10)) : 3;
+  const size_t step = step_text != nullptr ? std::max<size_t>(1, std::strtoul(step_text, nullptr, 10)) : 1;
   int crashed = 0;
   for (size_t k = 0; k < writes; k += step) {
     SCOPED_TRACE("write-side position " + std::to_string(k));
