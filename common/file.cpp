@@ -1,8 +1,11 @@
-// The parts of File that are the same on every system: the fault hook and moving.
+// The parts of File that are the same on every system: the fault hooks, the record of the
+// last failure and moving.
 #include "common/file.h"
 
+#include <optional>
 #include <utility>
 
+#include "common/codepage.h"
 #include "common/file_fault_hook.h"
 
 namespace ks {
@@ -13,9 +16,76 @@ FileFaultHook& FaultHook() {
   return hook;
 }
 
+FileOperationHook& OperationHook() {
+  static FileOperationHook hook;
+  return hook;
+}
+
+std::optional<FileFailure>& LastFailure() {
+  thread_local std::optional<FileFailure> failure;
+  return failure;
+}
+
 }  // namespace
 
 void SetFileFaultHook(FileFaultHook hook) { FaultHook() = std::move(hook); }
+
+void SetFileOperationHook(FileOperationHook hook) { OperationHook() = std::move(hook); }
+
+bool RefusedByFaultHook(FileOperation operation, const std::string& path) {
+  const FileOperationHook& hook = OperationHook();
+  if (!hook || hook(operation, path)) return false;
+  RecordIoError();
+  return !FileOperationFailed(operation, path);
+}
+
+const char* FileOperationName(FileOperation operation) {
+  switch (operation) {
+    case FileOperation::kOpen: return "open";
+    case FileOperation::kCreate: return "create";
+    case FileOperation::kRead: return "read";
+    case FileOperation::kWrite: return "write";
+    case FileOperation::kFlush: return "flush";
+    case FileOperation::kTruncate: return "truncate";
+    case FileOperation::kRemove: return "remove";
+    case FileOperation::kMakeDirectory: return "mkdir";
+    case FileOperation::kListDirectory: return "list";
+    case FileOperation::kLock: return "lock";
+  }
+  return "?";
+}
+
+bool FileOperationFailed(FileOperation operation, const std::string& path) {
+  LastFailure() = FileFailure{operation, path, SystemErrorText()};
+  return false;
+}
+
+const FileFailure* LastFileFailure() {
+  const std::optional<FileFailure>& failure = LastFailure();
+  return failure ? &*failure : nullptr;
+}
+
+void ForgetFileFailure() { LastFailure().reset(); }
+
+std::string DescribeFileFailure(const FileFailure& failure) {
+  const char* what = "";
+  switch (failure.operation) {
+    case FileOperation::kOpen: what = "Не удалось открыть файл "; break;
+    case FileOperation::kCreate: what = "Не удалось создать файл "; break;
+    case FileOperation::kRead: what = "Не удалось прочитать файл "; break;
+    case FileOperation::kWrite: what = "Не удалось записать файл "; break;
+    case FileOperation::kFlush:
+      what = KindOfPath(failure.path) == PathKind::kDirectory ? "Не удалось сохранить на диске каталог "
+                                                              : "Не удалось сохранить на диске файл ";
+      break;
+    case FileOperation::kTruncate: what = "Не удалось изменить размер файла "; break;
+    case FileOperation::kRemove: what = "Не удалось удалить файл "; break;
+    case FileOperation::kMakeDirectory: what = "Не могу создать каталог "; break;
+    case FileOperation::kListDirectory: what = "Не удалось прочитать каталог "; break;
+    case FileOperation::kLock: what = "Не удалось заблокировать файл "; break;
+  }
+  return W(what) + failure.path + ": " + failure.reason;
+}
 
 int64_t AllowedByFaultHook(const std::string& path, bool is_write, uint64_t offset, size_t size) {
   const FileFaultHook& hook = FaultHook();

@@ -75,6 +75,33 @@ using FileFaultHook = std::function<int64_t(const std::string& path, bool is_wri
 void SetFileFaultHook(FileFaultHook hook);
 inline constexpr uint64_t kFlushOffset = UINT64_MAX;
 
+// Every kind of operation of this layer and of the file functions of common/platform.h.
+enum class FileOperation {
+  kOpen, kCreate, kRead, kWrite, kFlush, kTruncate, kRemove, kMakeDirectory, kListDirectory, kLock
+};
+inline constexpr int kFileOperationKinds = 10;
+// The operation's name in a test's figures: "open", "create", "read", ...
+const char* FileOperationName(FileOperation operation);
+
+// Test hook, process-wide: when set, asked before every operation of every kind (before the
+// hook above); false makes the operation fail with an I/O error.
+using FileOperationHook = std::function<bool(FileOperation operation, const std::string& path)>;
+void SetFileOperationHook(FileOperationHook hook);
+
+// The last failed operation of this layer and of the file functions of common/platform.h on
+// this thread, kept like errno until the next failure or ForgetFileFailure: what was done,
+// to which file, and the system's reason (SystemErrorText at the moment of failure).
+struct FileFailure {
+  FileOperation operation = FileOperation::kOpen;
+  std::string path;
+  std::string reason;
+};
+const FileFailure* LastFileFailure();
+void ForgetFileFailure();
+// The failure for the operator: "Не удалось записать файл /data/base/firm.dbf: Input/output
+// error" (Windows-1251).
+std::string DescribeFileFailure(const FileFailure& failure);
+
 // Flushes a file that this process wrote, and may have closed since, to stable storage.
 // False with errno set when it cannot be opened or flushed.
 bool SyncFile(const std::string& path);

@@ -17,8 +17,12 @@ int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
 }  // namespace
 
+void RecordIoError() { errno = EIO; }
+
 bool File::Open(const std::string& path, Mode mode) {
   Close();
+  const FileOperation operation = mode == Mode::kCreate ? FileOperation::kCreate : FileOperation::kOpen;
+  if (RefusedByFaultHook(operation, path)) return false;
   int flags = O_CLOEXEC;
   switch (mode) {
     case Mode::kReadOnly: flags |= O_RDONLY; break;
@@ -28,17 +32,17 @@ bool File::Open(const std::string& path, Mode mode) {
       // or hard link planted under the table's name would otherwise have the table
       // written through it into a file elsewhere. The old entry goes first (as a link,
       // not what it points to); then the name must be free and is not followed.
-      if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+      if (::unlink(path.c_str()) != 0 && errno != ENOENT) return FileOperationFailed(operation, path);
       flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
       break;
   }
   const int fd = ::open(path.c_str(), flags, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) return FileOperationFailed(operation, path);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
     errno = EISDIR;
-    return false;
+    return FileOperationFailed(operation, path);
   }
   handle_ = fd;
   path_ = path;
@@ -52,9 +56,11 @@ void File::Close() {
 }
 
 int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
+  if (RefusedByFaultHook(FileOperation::kRead, path_)) return -1;
   const int64_t allowed = AllowedByFaultHook(path_, false, offset, size);
   if (allowed < 0) {
     errno = EIO;
+    FileOperationFailed(FileOperation::kRead, path_);
     return -1;
   }
   size_t want = static_cast<size_t>(allowed) < size ? static_cast<size_t>(allowed) : size;
@@ -64,6 +70,7 @@ int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
     const ssize_t n = ::pread(Fd(handle_), out + done, want - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
+      FileOperationFailed(FileOperation::kRead, path_);
       return -1;
     }
     if (n == 0) break;
@@ -73,11 +80,12 @@ int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
 }
 
 bool File::WriteAt(uint64_t offset, const void* data, size_t size) {
+  if (RefusedByFaultHook(FileOperation::kWrite, path_)) return false;
   const int64_t allowed = AllowedByFaultHook(path_, true, offset, size);
   size_t want = size;
   if (allowed < 0) {
     errno = EIO;
-    return false;
+    return FileOperationFailed(FileOperation::kWrite, path_);
   }
   if (static_cast<size_t>(allowed) < size) want = static_cast<size_t>(allowed);
   size_t done = 0;
@@ -86,25 +94,30 @@ bool File::WriteAt(uint64_t offset, const void* data, size_t size) {
     const ssize_t n = ::pwrite(Fd(handle_), in + done, want - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return FileOperationFailed(FileOperation::kWrite, path_);
     }
     done += static_cast<size_t>(n);
   }
   if (done < size) {
     errno = ENOSPC;
-    return false;
+    return FileOperationFailed(FileOperation::kWrite, path_);
   }
   return true;
 }
 
-bool File::Truncate(uint64_t size) { return ::ftruncate(Fd(handle_), static_cast<off_t>(size)) == 0; }
+bool File::Truncate(uint64_t size) {
+  if (RefusedByFaultHook(FileOperation::kTruncate, path_)) return false;
+  if (::ftruncate(Fd(handle_), static_cast<off_t>(size)) == 0) return true;
+  return FileOperationFailed(FileOperation::kTruncate, path_);
+}
 
 bool File::Sync() {
+  if (RefusedByFaultHook(FileOperation::kFlush, path_)) return false;
   if (AllowedByFaultHook(path_, true, kFlushOffset, 0) < 0) {
     errno = EIO;
-    return false;
+    return FileOperationFailed(FileOperation::kFlush, path_);
   }
-  return ::fsync(Fd(handle_)) == 0;
+  return ::fsync(Fd(handle_)) == 0 || FileOperationFailed(FileOperation::kFlush, path_);
 }
 
 int64_t File::Size() const {
@@ -114,13 +127,16 @@ int64_t File::Size() const {
 }
 
 File::LockResult File::LockRange(uint64_t offset, uint64_t length) {
+  if (RefusedByFaultHook(FileOperation::kLock, path_)) return LockResult::kFailed;
   struct flock fl {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
   fl.l_start = static_cast<off_t>(offset);
   fl.l_len = static_cast<off_t>(length);
   if (::fcntl(Fd(handle_), F_OFD_SETLK, &fl) != 0) {
-    return errno == EACCES || errno == EAGAIN ? LockResult::kHeldElsewhere : LockResult::kFailed;
+    if (errno == EACCES || errno == EAGAIN) return LockResult::kHeldElsewhere;
+    FileOperationFailed(FileOperation::kLock, path_);
+    return LockResult::kFailed;
   }
   const std::pair<uint64_t, uint64_t> range{offset, length};
   if (std::find(locked_.begin(), locked_.end(), range) == locked_.end()) locked_.push_back(range);
@@ -142,17 +158,18 @@ bool File::UnlockRanges() {
 }
 
 bool SyncDirectory(const std::string& path) {
+  if (RefusedByFaultHook(FileOperation::kFlush, path)) return false;
   if (AllowedByFaultHook(path, true, kFlushOffset, 0) < 0) {
     errno = EIO;
-    return false;
+    return FileOperationFailed(FileOperation::kFlush, path);
   }
   const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return FileOperationFailed(FileOperation::kFlush, path);
   const bool synced = ::fsync(fd) == 0;
   const int saved = errno;
   ::close(fd);
   errno = saved;
-  return synced;
+  return synced || FileOperationFailed(FileOperation::kFlush, path);
 }
 
 }  // namespace ks

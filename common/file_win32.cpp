@@ -26,14 +26,18 @@ constexpr size_t kChunk = 1u << 30;
 
 }  // namespace
 
+void RecordIoError() { win32::RecordErrno(EIO); }
+
 bool File::Open(const std::string& path, Mode mode) {
   Close();
+  const FileOperation operation = mode == Mode::kCreate ? FileOperation::kCreate : FileOperation::kOpen;
+  if (RefusedByFaultHook(operation, path)) return false;
   std::wstring wide;
-  if (!win32::SystemPath(path, wide)) return false;
+  if (!win32::SystemPath(path, wide)) return FileOperationFailed(operation, path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     win32::RecordErrno(EISDIR);
-    return false;
+    return FileOperationFailed(operation, path);
   }
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
@@ -47,7 +51,7 @@ bool File::Open(const std::string& path, Mode mode) {
       // name must be free and a reparse point standing there again is not followed.
       if (!DeleteFileW(wide.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
         win32::RecordLastError(path);
-        return false;
+        return FileOperationFailed(operation, path);
       }
       disposition = CREATE_NEW;
       flags |= FILE_FLAG_OPEN_REPARSE_POINT;
@@ -58,7 +62,7 @@ bool File::Open(const std::string& path, Mode mode) {
                                     nullptr, disposition, flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     win32::RecordLastError(path);
-    return false;
+    return FileOperationFailed(operation, path);
   }
   handle_ = reinterpret_cast<intptr_t>(handle);
   path_ = path;
@@ -73,9 +77,11 @@ void File::Close() {
 }
 
 int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
+  if (RefusedByFaultHook(FileOperation::kRead, path_)) return -1;
   const int64_t allowed = AllowedByFaultHook(path_, false, offset, size);
   if (allowed < 0) {
     win32::RecordErrno(EIO);
+    FileOperationFailed(FileOperation::kRead, path_);
     return -1;
   }
   const size_t want = static_cast<size_t>(allowed) < size ? static_cast<size_t>(allowed) : size;
@@ -88,6 +94,7 @@ int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
     if (!ReadFile(Native(handle_), out + done, ask, &n, &at)) {
       if (GetLastError() == ERROR_HANDLE_EOF) break;
       win32::RecordLastError(path_);
+      FileOperationFailed(FileOperation::kRead, path_);
       return -1;
     }
     if (n == 0) break;
@@ -97,10 +104,11 @@ int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
 }
 
 bool File::WriteAt(uint64_t offset, const void* data, size_t size) {
+  if (RefusedByFaultHook(FileOperation::kWrite, path_)) return false;
   const int64_t allowed = AllowedByFaultHook(path_, true, offset, size);
   if (allowed < 0) {
     win32::RecordErrno(EIO);
-    return false;
+    return FileOperationFailed(FileOperation::kWrite, path_);
   }
   const size_t want = static_cast<size_t>(allowed) < size ? static_cast<size_t>(allowed) : size;
   size_t done = 0;
@@ -111,34 +119,36 @@ bool File::WriteAt(uint64_t offset, const void* data, size_t size) {
     const DWORD ask = static_cast<DWORD>(std::min(want - done, kChunk));
     if (!WriteFile(Native(handle_), in + done, ask, &n, &at)) {
       win32::RecordLastError(path_);
-      return false;
+      return FileOperationFailed(FileOperation::kWrite, path_);
     }
     if (n == 0) break;
     done += n;
   }
   if (done < size) {
     win32::RecordErrno(ENOSPC);
-    return false;
+    return FileOperationFailed(FileOperation::kWrite, path_);
   }
   return true;
 }
 
 bool File::Truncate(uint64_t size) {
+  if (RefusedByFaultHook(FileOperation::kTruncate, path_)) return false;
   FILE_END_OF_FILE_INFO end{};
   end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
   if (SetFileInformationByHandle(Native(handle_), FileEndOfFileInfo, &end, sizeof end)) return true;
   win32::RecordLastError(path_);
-  return false;
+  return FileOperationFailed(FileOperation::kTruncate, path_);
 }
 
 bool File::Sync() {
+  if (RefusedByFaultHook(FileOperation::kFlush, path_)) return false;
   if (AllowedByFaultHook(path_, true, kFlushOffset, 0) < 0) {
     win32::RecordErrno(EIO);
-    return false;
+    return FileOperationFailed(FileOperation::kFlush, path_);
   }
   if (FlushFileBuffers(Native(handle_))) return true;
   win32::RecordLastError(path_);
-  return false;
+  return FileOperationFailed(FileOperation::kFlush, path_);
 }
 
 int64_t File::Size() const {
@@ -152,13 +162,15 @@ File::LockResult File::LockRange(uint64_t offset, uint64_t length) {
   const std::pair<uint64_t, uint64_t> range{offset, length};
   // Windows would refuse a second lock of the same handle on its own range.
   if (std::find(locked_.begin(), locked_.end(), range) != locked_.end()) return LockResult::kLocked;
+  if (RefusedByFaultHook(FileOperation::kLock, path_)) return LockResult::kFailed;
   OVERLAPPED at = At(offset);
   if (!LockFileEx(Native(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
                   static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &at)) {
     const DWORD error = GetLastError();
     win32::RecordError(error, path_);
-    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockResult::kHeldElsewhere
-                                                                      : LockResult::kFailed;
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return LockResult::kHeldElsewhere;
+    FileOperationFailed(FileOperation::kLock, path_);
+    return LockResult::kFailed;
   }
   locked_.push_back(range);
   return LockResult::kLocked;
@@ -178,14 +190,15 @@ bool File::UnlockRanges() {
 }
 
 bool SyncDirectory(const std::string& path) {
+  if (RefusedByFaultHook(FileOperation::kFlush, path)) return false;
   if (AllowedByFaultHook(path, true, kFlushOffset, 0) < 0) {
     win32::RecordErrno(EIO);
-    return false;
+    return FileOperationFailed(FileOperation::kFlush, path);
   }
   // The file systems of Windows keep their directory entries durable themselves.
   if (KindOfPath(path.empty() ? std::string(".") : path) == PathKind::kDirectory) return true;
   win32::RecordErrno(ENOENT);
-  return false;
+  return FileOperationFailed(FileOperation::kFlush, path);
 }
 
 }  // namespace ks

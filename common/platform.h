@@ -40,7 +40,8 @@ PathKind KindOfEntry(const std::string& path);
 // names the directory that could not be made.
 bool CreateDirectories(const std::string& path, std::string& failed_part);
 // Names of the entries of a directory (no "." and ".."), in the order the system returns
-// them; empty when it cannot be read.
+// them; empty when the directory does not exist. A directory that exists but cannot be read
+// raises an Exception naming it and the reason.
 std::vector<std::string> DirectoryEntries(const std::string& directory);
 // Removes a file; a symbolic link or reparse point is removed itself, never its target.
 bool RemoveFile(const std::string& path);
@@ -61,6 +62,29 @@ std::string TableFilePath(const std::string& path);
 // Whether another program holds a lock on the file or keeps it open for itself: 0 for no,
 // the holder's process id when the system reports it, -1 for a holder of unknown process.
 long FileLockHolder(const std::string& path);
+
+// An exclusive lock on a lock file, so that one program at a time works in a directory. The
+// system gives the lock up when the process ends, however it ends: a lock file left behind
+// by a process that died never blocks.
+class DirectoryLock {
+ public:
+  enum class Result { kLocked, kHeldElsewhere, kFailed };
+  DirectoryLock() = default;
+  ~DirectoryLock() { Release(); }
+  DirectoryLock(const DirectoryLock&) = delete;
+  DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+  // Creates the lock file at path when it is missing and locks it, without waiting.
+  // kFailed leaves the reason in LastFileFailure (common/file.h).
+  Result Acquire(const std::string& path);
+  // Removes the lock file and gives the lock up.
+  void Release();
+  bool Held() const { return handle_ != -1; }
+
+ private:
+  intptr_t handle_ = -1;  // a descriptor on POSIX, a HANDLE on Windows
+  std::string path_;
+};
 
 // --- the program itself
 

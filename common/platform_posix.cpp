@@ -14,6 +14,8 @@
 #include <filesystem>
 
 #include "common/codepage.h"
+#include "common/exception.h"
+#include "common/file_fault_hook.h"
 #include "common/platform.h"
 
 namespace ks {
@@ -44,36 +46,103 @@ PathKind KindOfEntry(const std::string& path) {
 }
 
 bool CreateDirectories(const std::string& path, std::string& failed_part) {
+  if (RefusedByFaultHook(FileOperation::kMakeDirectory, path)) {
+    failed_part = path;
+    return false;
+  }
   for (size_t i = 0; i <= path.size(); ++i) {
     if (i < path.size() && path[i] != '/') continue;
     const std::string partial = path.substr(0, i);
     if (partial.empty()) continue;
     if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) {
       failed_part = partial;
-      return false;
+      return FileOperationFailed(FileOperation::kMakeDirectory, partial);
     }
   }
   if (KindOfPath(path) != PathKind::kDirectory) {
     errno = ENOTDIR;
     failed_part = path;
-    return false;
+    return FileOperationFailed(FileOperation::kMakeDirectory, path);
   }
   return true;
 }
 
 std::vector<std::string> DirectoryEntries(const std::string& directory) {
   std::vector<std::string> names;
-  DIR* handle = ::opendir(directory.empty() ? "." : directory.c_str());
-  if (handle == nullptr) return names;
-  while (const dirent* entry = ::readdir(handle)) {
-    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    names.emplace_back(entry->d_name);
+  const std::string path = directory.empty() ? std::string(".") : directory;
+  if (RefusedByFaultHook(FileOperation::kListDirectory, path)) {
+    throw Exception(DescribeFileFailure(*LastFileFailure()));
   }
+  DIR* handle = ::opendir(path.c_str());
+  if (handle == nullptr) {
+    if (errno == ENOENT || errno == ENOTDIR) return names;  // no such directory
+    FileOperationFailed(FileOperation::kListDirectory, path);
+    throw Exception(DescribeFileFailure(*LastFileFailure()));
+  }
+  errno = 0;
+  while (const dirent* entry = ::readdir(handle)) {
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) names.emplace_back(entry->d_name);
+    errno = 0;
+  }
+  const int error = errno;
   ::closedir(handle);
+  if (error != 0) {
+    errno = error;
+    FileOperationFailed(FileOperation::kListDirectory, path);
+    throw Exception(DescribeFileFailure(*LastFileFailure()));
+  }
   return names;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  if (RefusedByFaultHook(FileOperation::kRemove, path)) return false;
+  return ::unlink(path.c_str()) == 0 || FileOperationFailed(FileOperation::kRemove, path);
+}
+
+DirectoryLock::Result DirectoryLock::Acquire(const std::string& path) {
+  Release();
+  if (RefusedByFaultHook(FileOperation::kLock, path)) return Result::kFailed;
+  // The holder removes the file when it is done; a file opened just before that is not the
+  // lock any more, so the lock counts only while the name still leads to the locked file.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      FileOperationFailed(FileOperation::kLock, path);
+      return Result::kFailed;
+    }
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &whole) != 0) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      if (error == EACCES || error == EAGAIN) return Result::kHeldElsewhere;
+      FileOperationFailed(FileOperation::kLock, path);
+      return Result::kFailed;
+    }
+    struct stat locked {}, named {};
+    if (::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 && locked.st_dev == named.st_dev &&
+        locked.st_ino == named.st_ino) {
+      handle_ = fd;
+      path_ = path;
+      return Result::kLocked;
+    }
+    ::close(fd);
+  }
+  errno = EAGAIN;
+  FileOperationFailed(FileOperation::kLock, path);
+  return Result::kFailed;
+}
+
+void DirectoryLock::Release() {
+  if (handle_ == -1) return;
+  // Removed while still locked, so that nobody takes the lock of a file that is going.
+  ::unlink(path_.c_str());
+  ::close(static_cast<int>(handle_));
+  handle_ = -1;
+  path_.clear();
+}
 
 bool DirectoryIsWritable(const std::string& directory) { return ::access(directory.c_str(), W_OK | X_OK) == 0; }
 

@@ -10,6 +10,8 @@
 #include <cstdlib>
 
 #include "common/codepage.h"
+#include "common/exception.h"
+#include "common/file_fault_hook.h"
 #include "common/platform.h"
 #include "common/win32_text.h"
 
@@ -83,6 +85,11 @@ std::wstring Quoted(const std::wstring& argument) {
   return out + L"\"";
 }
 
+[[noreturn]] void RaiseListingFailure(const std::string& directory) {
+  FileOperationFailed(FileOperation::kListDirectory, directory);
+  throw Exception(DescribeFileFailure(*LastFileFailure()));
+}
+
 }  // namespace
 
 const char kPathDelimiter = '\\';
@@ -121,6 +128,10 @@ PathKind KindOfEntry(const std::string& path) {
 }
 
 bool CreateDirectories(const std::string& path, std::string& failed_part) {
+  if (RefusedByFaultHook(FileOperation::kMakeDirectory, path)) {
+    failed_part = path;
+    return false;
+  }
   const size_t root = RootLength(path);
   for (size_t i = root; i <= path.size(); ++i) {
     if (i < path.size() && !IsPathDelimiter(path[i])) continue;
@@ -129,49 +140,104 @@ bool CreateDirectories(const std::string& path, std::string& failed_part) {
     std::wstring wide;
     if (!SystemPath(partial, wide)) {
       failed_part = partial;
-      return false;
+      return FileOperationFailed(FileOperation::kMakeDirectory, partial);
     }
     if (CreateDirectoryW(wide.c_str(), nullptr)) continue;
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS && KindOfPath(partial) == PathKind::kDirectory) continue;
     RecordError(error, partial);
     failed_part = partial;
-    return false;
+    return FileOperationFailed(FileOperation::kMakeDirectory, partial);
   }
   if (KindOfPath(path) != PathKind::kDirectory) {
     if (errno != ENOENT) RecordError(ERROR_DIRECTORY, path);
     failed_part = path;
-    return false;
+    return FileOperationFailed(FileOperation::kMakeDirectory, path);
   }
   return true;
 }
 
 std::vector<std::string> DirectoryEntries(const std::string& directory) {
   std::vector<std::string> names;
+  const std::string path = directory.empty() ? std::string(".") : directory;
+  if (RefusedByFaultHook(FileOperation::kListDirectory, path)) {
+    throw Exception(DescribeFileFailure(*LastFileFailure()));
+  }
   std::wstring wide;
-  if (!SystemPath(directory.empty() ? std::string(".") : directory, wide)) return names;
+  if (!SystemPath(path, wide)) RaiseListingFailure(path);
   if (!wide.empty() && !IsDelimiter(wide.back())) wide += L'\\';
   WIN32_FIND_DATAW found;
   const HANDLE search = FindFirstFileW((wide + L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) {
-    RecordLastError(directory);
-    return names;
+    const DWORD error = GetLastError();
+    if (error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND || error == ERROR_DIRECTORY) {
+      return names;  // no such directory
+    }
+    RecordError(error, path);
+    RaiseListingFailure(path);
   }
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     names.push_back(WideToCp1251(name));
   } while (FindNextFileW(search, &found));
+  const DWORD error = GetLastError();
   FindClose(search);
+  if (error != ERROR_NO_MORE_FILES) {
+    RecordError(error, path);
+    RaiseListingFailure(path);
+  }
   return names;
 }
 
 bool RemoveFile(const std::string& path) {
+  if (RefusedByFaultHook(FileOperation::kRemove, path)) return false;
   std::wstring wide;
-  if (!SystemPath(path, wide)) return false;
+  if (!SystemPath(path, wide)) return FileOperationFailed(FileOperation::kRemove, path);
   if (DeleteFileW(wide.c_str())) return true;
   RecordLastError(path);
-  return false;
+  return FileOperationFailed(FileOperation::kRemove, path);
+}
+
+DirectoryLock::Result DirectoryLock::Acquire(const std::string& path) {
+  Release();
+  if (RefusedByFaultHook(FileOperation::kLock, path)) return Result::kFailed;
+  std::wstring wide;
+  if (!SystemPath(path, wide)) {
+    FileOperationFailed(FileOperation::kLock, path);
+    return Result::kFailed;
+  }
+  // The system removes the file when the last handle goes, also when the process dies.
+  const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    RecordLastError(path);
+    FileOperationFailed(FileOperation::kLock, path);
+    return Result::kFailed;
+  }
+  OVERLAPPED at{};
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &at)) {
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    RecordError(error, path);
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return Result::kHeldElsewhere;
+    FileOperationFailed(FileOperation::kLock, path);
+    return Result::kFailed;
+  }
+  handle_ = reinterpret_cast<intptr_t>(file);
+  path_ = path;
+  return Result::kLocked;
+}
+
+void DirectoryLock::Release() {
+  if (handle_ == -1) return;
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  OVERLAPPED at{};
+  UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &at);
+  CloseHandle(file);
+  handle_ = -1;
+  path_.clear();
 }
 
 bool DirectoryIsWritable(const std::string& directory) {

@@ -135,7 +135,18 @@ std::string SystemErrorText() {
     default: break;
   }
   if (text != nullptr) return W(text);
-  return W("системная ошибка ") + std::to_string(win32::last_error);
+  // Any other failure in the system's own words, with its number.
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, win32::last_error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring message = n > 0 && buffer != nullptr ? std::wstring(buffer, n) : std::wstring();
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L'.' ||
+                              message.back() == L' ')) {
+    message.pop_back();
+  }
+  const std::string number = W("системная ошибка ") + std::to_string(win32::last_error);
+  return message.empty() ? number : win32::WideToCp1251(message) + " (" + number + ")";
 }
 
 }  // namespace ks

@@ -119,7 +119,7 @@ TEST_F(DataModulesTest, AFailingAllocationStopsThePost) {
   EXPECT_EQ(dict_->cbtCountry.RecordCount(), 0);
 
   // A counter that cannot be stored gives the record no number, so a second try allocates.
-  OpenTableSet(main_->cbtLines, window_);
+  OpenTableSet(main_->cbtLines);
   main_->cbtLines.BeforePost = [](TDataSet&) { throw Exception("LINES is read-only"); };
   dict_->cbtCountry.Append();
   dict_->cbtCountry.FieldByName("FNAME").SetAsString("Land");
@@ -370,7 +370,7 @@ TEST(DataModulesLifetime, EitherModuleMayGoFirst) {
     main->TakeDatabasePath(dir);
     CreateAllTables(main->dtbKestrel, window);
     for (TCBTableSet* set : {&main->cbtLines, &dict->cbtCountry, &dict->cbtCountryFind, &main->cbtGoods})
-      OpenTableSet(*set, window);
+      OpenTableSet(*set);
     dict->cbtCountry.Append();
     dict->cbtCountry.FieldByName("FNAME").SetAsString("Land");
     dict->cbtCountry.Post();

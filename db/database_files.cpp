@@ -1,8 +1,11 @@
 #include "db/database_files.h"
 
 #include "common/codepage.h"
+#include "common/exception.h"
 #include "common/file.h"
 #include "common/platform.h"
+#include "db/engine/cb_errors.h"
+#include "db/engine/xbase/table_files.h"
 
 namespace ks {
 namespace {
@@ -19,9 +22,15 @@ bool IsFileOrLink(const std::string& path) {
   return kind == PathKind::kFile || kind == PathKind::kLink;
 }
 
-// Byte 28 of a table file header: bit 0 says a structural index file belongs to it.
-constexpr uint64_t kTableFlagsOffset = 28;
-constexpr unsigned char kStructuralIndexFlag = 0x01;
+// A failure of the engine on a table file, with the failed operation and the system's
+// reason when there was one.
+[[noreturn]] void RaiseFileFailure(const std::string& path, int code) {
+  const FileFailure* failure = LastFileFailure();
+  const std::string meaning = EngineCodeMeaning(code);
+  const std::string what = failure != nullptr ? DescribeFileFailure(*failure)
+                                              : W("Файл ") + path + (meaning.empty() ? "" : ": " + meaning);
+  throw Exception(what + " (" + EngineCodeText(code) + ")");
+}
 
 }  // namespace
 
@@ -41,17 +50,17 @@ bool DirectoryHoldsNoTables(const std::string& directory) {
   return true;
 }
 
-bool ClearStructuralIndexFlag(const std::string& dbf_path) {
-  File file;
-  if (!file.Open(dbf_path, File::Mode::kReadWrite)) return false;
-  unsigned char header[32];
-  if (!file.ReadExactAt(0, header, sizeof header)) return false;
-  const unsigned char version = header[0];
-  if (version != 0x03 && version != 0xF5 && version != 0x83 && version != 0x8B && version != 0x30) return false;
-  unsigned char flags = header[kTableFlagsOffset];
-  if ((flags & kStructuralIndexFlag) == 0) return true;
-  flags &= static_cast<unsigned char>(~kStructuralIndexFlag);
-  return file.WriteAt(kTableFlagsOffset, &flags, 1);
+void ClearStructuralIndexFlag(const std::string& dbf_path) {
+  ForgetFileFailure();
+  if (const int rc = xbase::ClearStructuralIndexFlag(dbf_path); rc != 0) RaiseFileFailure(dbf_path, rc);
+}
+
+void RemoveLeftoverTemporaryFiles(const std::string& directory) {
+  const std::string dir = WithTrailingDelimiter(directory);
+  for (const std::string& name : DirectoryEntries(dir)) {
+    if (!xbase::IsSpillFileName(name) || !IsFileOrLink(dir + name)) continue;
+    if (!RemoveFile(dir + name)) throw Exception(DescribeFileFailure(*LastFileFailure()));
+  }
 }
 
 }  // namespace ks

@@ -19,8 +19,13 @@ bool DirectoryHoldsNoTables(const std::string& directory);
 std::vector<std::string> FilesWithExtension(const std::string& directory, const std::string& ext);
 
 // Clears the "structural index present" flag of a table file's header, so that no program
-// looks for an index file that is gone. False when the file cannot be opened or written or
-// is no table file; true also when the flag was not set.
-bool ClearStructuralIndexFlag(const std::string& dbf_path);
+// looks for an index file that is gone. Raises, naming the file and the reason, when the file
+// cannot be read or written or is no table file.
+void ClearStructuralIndexFlag(const std::string& dbf_path);
+
+// Removes the temporary files an earlier run that died left in the directory (the sorted
+// runs of keys an index spills); nothing else. Raises, naming the file and the reason, when
+// one cannot be removed.
+void RemoveLeftoverTemporaryFiles(const std::string& directory);
 
 }  // namespace ks

@@ -1,11 +1,13 @@
 #include "db/dtm_dict.h"
 
 #include <cstdio>
+#include <exception>
 
 #include "common/codepage.h"
 #include "common/date_time.h"
 #include "db/declared_fields.h"
 #include "db/dtm_main.h"
+#include "db/table_creation.h"
 
 namespace ks {
 namespace {
@@ -93,7 +95,12 @@ TdtmDict::TdtmDict() {
 }
 
 TdtmDict::~TdtmDict() {
-  CloseDataSets();
+  try {
+    CloseDataSets();
+  } catch (const std::exception& error) {
+    // Closing writes what the engine held back; a failure then has no caller left.
+    TCBEnv::Instance().HandleException(error);
+  }
   if (main_ != nullptr) main_->DetachDict();  // the main module must not call back later
 }
 
@@ -184,16 +191,26 @@ void TdtmDict::AttachMain(TdtmMain& main) {
 }
 
 void TdtmDict::DetachMain() {
-  for (TCBTableSet* set : TableSets()) {
-    set->Close();
-    set->SetDataBaseName(nullptr);
+  std::exception_ptr failure;  // every set is detached all the same
+  try {
+    CloseTableSets(TableSets());
+  } catch (...) {
+    failure = std::current_exception();
   }
+  for (TCBTableSet* set : TableSets()) set->SetDataBaseName(nullptr);
   main_ = nullptr;
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TdtmDict::CloseDataSets() {
-  for (TCBTableSet* set : TableSets()) set->Close();
+  std::exception_ptr failure;  // the legacy tables are closed all the same
+  try {
+    CloseTableSets(TableSets());
+  } catch (...) {
+    failure = std::current_exception();
+  }
   for (TLegacyTable* table : legacy.Tables()) table->Close();
+  if (failure) std::rethrow_exception(failure);
 }
 
 Variant TdtmDict::GetDictValue(TCBTableSet& set, int32_t key, const std::string& field_name) {
@@ -260,7 +277,7 @@ void TdtmDict::cbtModelBeforePost(TDataSet& dataset) {
   try {
     const Variant name = GetDictValue(cbttGroupFind, dataset.FieldByName("GRPID").AsInteger(), "FNAME");
     group_name.SetAsVariant(name);
-  } catch (const std::exception&) {
+  } catch (const EKSDictValueNotFound&) {
     group_name.Clear();  // a good whose group is unknown keeps no group name
   }
   RecordPost(dataset);

@@ -1,9 +1,12 @@
 #include "db/dtm_main.h"
 
+#include <exception>
+
 #include "common/codepage.h"
 #include "db/declared_fields.h"
 #include "db/dtm_dict.h"
 #include "db/first_uid.h"
+#include "db/table_creation.h"
 
 namespace ks {
 
@@ -44,9 +47,14 @@ TdtmMain::TdtmMain(TdtmDict& dict) : dict_(&dict) {
 }
 
 TdtmMain::~TdtmMain() {
-  // The dictionary's sets name this module's database, which goes away now.
-  if (dict_ != nullptr) dict_->DetachMain();
-  CloseDataSets();
+  try {
+    // The dictionary's sets name this module's database, which goes away now.
+    if (dict_ != nullptr) dict_->DetachMain();
+    CloseDataSets();
+  } catch (const std::exception& error) {
+    // Closing writes what the engine held back; a failure then has no caller left.
+    TCBEnv::Instance().HandleException(error);
+  }
 }
 
 std::vector<TCBTableSet*> TdtmMain::TableSets() { return {&cbtLines, &cbtGoods, &cbtDocCommon, &cbtTmpltDummy}; }
@@ -57,9 +65,15 @@ void TdtmMain::TakeDatabasePath(const std::string& database_path) {
 }
 
 void TdtmMain::CloseDataSets() {
-  for (TCBTableSet* set : TableSets()) set->Close();
+  std::exception_ptr failure;  // the legacy tables are closed all the same
+  try {
+    CloseTableSets(TableSets());
+  } catch (...) {
+    failure = std::current_exception();
+  }
   for (TLegacyTable* table : legacy.Tables()) table->Close();
   legacy.tblCheck.Close();
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TdtmMain::SetAutoIncBeforePost(TDataSet& dataset) {

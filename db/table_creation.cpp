@@ -1,6 +1,6 @@
 #include "db/table_creation.h"
 
-#include <strings.h>
+#include <exception>
 
 #include "common/codepage.h"
 #include "db/database_files.h"
@@ -14,7 +14,7 @@ int DefinitionSize(const TqrxFieldDef& def) {
   return def.FieldType() == FieldType::String ? def.Size() : 0;
 }
 
-bool IsDocTable(const std::string& name) { return strcasecmp(name.c_str(), "DOC") == 0; }
+bool IsDocTable(const std::string& name) { return UpperCp1251(name) == "DOC"; }
 
 // The tags a table of the schema is created with: its tag definitions, except for DOC,
 // which gets the one tag DUMMY.
@@ -64,12 +64,11 @@ void CreateAllTables(TCBDataBase& database, IMainWindow& window) {
   }
 }
 
-void OpenTableSet(TCBTableSet& set, IMainWindow& window) {
+void OpenTableSet(TCBTableSet& set) {
   try {
     set.Open();
-  } catch (const ECBOpenTable&) {
-    window.ShowErrorBox(W("Ошибка открытия таблицы ") + set.TableName());
-    throw;
+  } catch (const ECBOpenTable& e) {
+    throw ECBOpenTable(W("Ошибка открытия таблицы ") + set.TableName() + ". " + e.what());
   } catch (const ECBOpenIndex&) {
     // A set that has never been open knows no tags of its own; rebuilding from nothing
     // would leave an index without the tag the set orders by.
@@ -77,6 +76,18 @@ void OpenTableSet(TCBTableSet& set, IMainWindow& window) {
     set.CreateIndex();
     set.Open();
   }
+}
+
+void CloseTableSets(const std::vector<TCBTableSet*>& sets) {
+  std::exception_ptr failure;
+  for (TCBTableSet* set : sets) {
+    try {
+      set->Close();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 bool DatabaseIsEmpty(const TCBDataBase& database) { return DirectoryHoldsNoTables(database.DataPath()); }

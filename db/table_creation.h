@@ -3,6 +3,8 @@
 // run needs around them: creating every table, opening a table set with the operator's
 // message for a missing table and a rebuilt index for a missing one, and the emptiness test.
 
+#include <vector>
+
 #include "common/main_window.h"
 #include "db/engine/cb_table_set.h"
 #include "db/engine/cb_engine.h"
@@ -19,10 +21,15 @@ void CreateAllTables(TCBDataBase& database, IMainWindow& window);
 void SetFieldDefsFromMetadata(TCBTableSet& set);
 void SetTagDefsFromMetadata(TCBTableSet& set);
 
-// Opens the set. A missing data file shows "Ошибка открытия таблицы " + table name in the
-// error box and raises again; a missing index file is rebuilt from the set's tag
-// definitions (from the schema when the set has none yet) and the set opened a second time.
-void OpenTableSet(TCBTableSet& set, IMainWindow& window);
+// Opens the set. A missing data file raises ECBOpenTable again, its message led by
+// "Ошибка открытия таблицы " + table name (the front end shows it, once); a missing index
+// file is rebuilt from the set's tag definitions (from the schema when the set has none
+// yet) and the set opened a second time.
+void OpenTableSet(TCBTableSet& set);
+
+// Closes every set, also after one of them failed to close (what the engine held back could
+// not be written); then raises the first failure.
+void CloseTableSets(const std::vector<TCBTableSet*>& sets);
 
 // True when the database directory holds no table, index or memo file.
 bool DatabaseIsEmpty(const TCBDataBase& database);

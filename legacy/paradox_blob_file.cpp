@@ -52,7 +52,9 @@ void ParadoxBlobFile::Close() {
 
 void ParadoxBlobFile::ReadExact(uint64_t offset, void* data, size_t size) const {
   if (offset > size_ || size > size_ - offset) Fail("ссылка на примечание за пределами файла примечаний");
-  if (!file_.ReadExactAt(offset, data, size)) Fail("ошибка чтения файла примечаний");
+  const int64_t got = file_.ReadAt(offset, data, size);
+  if (got < 0) Fail("ошибка чтения файла примечаний: " + Cp1251ToUtf8(SystemErrorText()));
+  if (got < static_cast<int64_t>(size)) Fail("файл примечаний обрывается");
 }
 
 std::string ParadoxBlobFile::Read(const ParadoxBlobPointer& pointer) const {

@@ -44,7 +44,7 @@ void ParadoxTable::Open(const std::string& db_path, const std::string& blob_path
     file_size_ = static_cast<uint64_t>(size);
     std::vector<uint8_t> head(std::min<uint64_t>(file_size_, kMaxHeaderBytes));
     const int64_t got = file_.ReadAt(0, head.data(), head.size());
-    if (got < 0) Fail("ошибка чтения заголовка");
+    if (got < 0) Fail("ошибка чтения заголовка: " + Cp1251ToUtf8(SystemErrorText()));
     try {
       header_ = ParseParadoxHeader(head.data(), static_cast<size_t>(got));
     } catch (const Exception& e) {

@@ -4,7 +4,8 @@
 # private prefix in build-windows/wineprefix):
 #   - the unit tests of the platform layer, XML, metadata, dBASE engine (record locks between
 #     two processes over LockFileEx), Paradox reader (on ../shared/testdata/paradox) and
-#     command line;
+#     command line, and the fault sweep of a run (a file operation failing at sampled
+#     positions, over a small legacy database of the Linux generator);
 #   - ksconvert-cli.exe converts a generated legacy database, reading ks.ini beside itself
 #     from a directory with a Cyrillic name; its files must equal those of the Linux build
 #     byte for byte (the date in each .dbf header aside) and read with python3-dbfread;
@@ -29,6 +30,16 @@ step=$SECONDS
 wineboot -i >/dev/null 2>&1 || true
 echo "windows: wine prefix $((SECONDS - step)) s"
 
+winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
+# The fault sweep converts a small legacy database of the Linux generator, failing one file
+# operation per run (every seventh position under Wine).
+sweep_legacy="$root/build-windows/sweep-legacy/"
+rm -rf "$sweep_legacy" && mkdir -p "$sweep_legacy"
+"$root/build/tools/make-legacy-db" "$sweep_legacy" --documents 3 --lines 6 --payments 2 --goods 4 --firms 2 \
+  --people 2 >/dev/null
+export KS_SWEEP_LEGACY
+KS_SWEEP_LEGACY=$(winpath "$sweep_legacy")
+
 step=$SECONDS
 (cd build-windows && ctest --output-on-failure -j"$(nproc)" --timeout 300 -LE display)
 echo "windows: unit tests under wine $((SECONDS - step)) s"
@@ -40,7 +51,6 @@ legacy="$work/legacy/"
 "$root/build/tools/make-legacy-db" "$legacy" --scale 1 >/dev/null
 "$root/build/app/cli/ksconvert-cli" --legacy "$legacy" --database "$work/linux/" --yes >"$work/linux.log" 2>"$work/linux.err"
 
-winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
 # The program in a directory with a Cyrillic name, ks.ini beside it in Windows-1251.
 program="$work/Конвертер"
 mkdir -p "$program"

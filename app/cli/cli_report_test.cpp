@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "app/testing/conversion_fixture.h"
 #include "app/testing/legacy_dirs_test.h"
 #include "common/codepage.h"
+#include "common/platform.h"
 #include "legacy/testing/mini_json.h"
 #include "common/testing/temp_dir.h"
 
@@ -186,6 +188,40 @@ TEST_F(CliReportTest, FailuresExitWithTheirMessageAndAReportThatSaysSo) {
   EXPECT_NE(unwritable_report.err.find("cannot write the report"), std::string::npos);
 }
 
+TEST_F(CliReportTest, ASecondConverterIsRefusedAtOnceAndTheLockOfADeadOneNeverBlocks) {
+  ASSERT_EQ(Run("--yes").exit_code, 0);
+  const std::string before = testing::DirectorySnapshot(database_);
+  const std::string lock_file = database_ + "ksconvert.lck";
+  EXPECT_FALSE(std::filesystem::exists(lock_file));  // a finished run takes its lock file along
+
+  // This process is the converter at work; the program started now is the second one.
+  DirectoryLock working;
+  ASSERT_EQ(working.Acquire(lock_file), DirectoryLock::Result::kLocked);
+  const CliResult second = Run("--yes");
+  EXPECT_EQ(second.exit_code, 1);
+  EXPECT_EQ(second.err, "В каталоге базы данных " + database_ +
+                            " уже идёт преобразование: его выполняет другая копия программы. Дождитесь её окончания "
+                            "и повторите преобразование.\n");
+  EXPECT_EQ(second.out, "");
+  working.Release();
+  EXPECT_EQ(testing::DirectorySnapshot(database_), before);
+
+  // A converter that dies holding the lock leaves its file behind, but not the lock.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    DirectoryLock dying;
+    ::_exit(dying.Acquire(lock_file) == DirectoryLock::Result::kLocked ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(std::filesystem::exists(lock_file));
+  const CliResult after_death = Run("--yes");
+  EXPECT_EQ(after_death.exit_code, 0) << after_death.err;
+  EXPECT_FALSE(std::filesystem::exists(lock_file));
+}
+
 // A real small file system that fills up during the goods lines (needs the right to mount).
 TEST_F(CliReportTest, DiskThatFillsUpDuringARun) {
   const std::string mount_point = dir_.Path() + "small/";
@@ -197,7 +233,7 @@ TEST_F(CliReportTest, DiskThatFillsUpDuringARun) {
   Troubled(4000).Write(legacy_);
   const CliResult r = Run("--yes");
   ::umount(mount_point.c_str());
-  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.exit_code, 1) << r.err;
   EXPECT_NE(r.err.find("На диске с каталогом " + mount_point + "db/ не осталось свободного места."), std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("Преобразование прервано"), std::string::npos) << r.err;

@@ -23,6 +23,10 @@ const char kQuestion[] =
     "База данных возможно уже содержит данные. Нажатие кнопки \"пуск\" приведет к их полной потере. "
     "Продолжить?";
 
+// The lock file that keeps a second converter out of a database directory while a run works
+// in it.
+const char kLockFileName[] = "ksconvert.lck";
+
 // Creates the directory and every missing parent; raises with the reason when it cannot.
 void RequireDirectory(const std::string& path) {
   std::string failed_part;
@@ -31,17 +35,18 @@ void RequireDirectory(const std::string& path) {
   }
 }
 
-// What an engine failure the table component reports by its code alone means, or nothing.
+// What an engine failure that came without its cause says of its file, or nothing.
 std::string EngineFailureMeaning(const std::exception& failure) {
   const auto* engine = dynamic_cast<const ECBEngineError*>(&failure);
-  if (engine == nullptr) return std::string();
-  switch (engine->Code()) {
-    case e4create: return W("Не удалось создать файл таблицы.");
-    case e4read: return W("Не удалось прочитать файл таблицы.");
-    case e4write: return W("Не удалось записать в файл таблицы.");
-    case e4data: return W("Файл таблицы повреждён.");
-    default: return std::string();
-  }
+  if (engine == nullptr || !engine->Cause().empty()) return std::string();
+  const std::string meaning = EngineCodeMeaning(engine->Code());
+  return meaning.empty() ? std::string() : W("Файл ") + engine->File() + ": " + meaning + ".";
+}
+
+// The failure of the file operation just done, as the operator reads it.
+std::string LastFailureText() {
+  const FileFailure* failure = LastFileFailure();
+  return failure != nullptr ? DescribeFileFailure(*failure) : SystemErrorText();
 }
 
 }  // namespace
@@ -54,6 +59,12 @@ ConversionRun::ConversionRun(Converter& converter, IMainWindow& window, bool dry
       main_(converter.dtmMain) {}
 
 bool ConversionRun::Execute() {
+  // Tables that stand in the directory already are another run's while it holds the lock:
+  // refused before the question. A directory yet to be made is locked once it is made.
+  if (KindOfPath(main_.dtbKestrel.DataPath()) == PathKind::kDirectory) {
+    RequireWritableDirectory(main_.dtbKestrel.DataPath());
+    LockDatabaseDirectory();
+  }
   if (!DatabaseIsEmpty(main_.dtbKestrel) && !window_.ConfirmOkCancel(W(kQuestion))) return false;
 
   ProbeLegacyStructure(main_.legacy.tblCheck, main_.legacy.Tables());
@@ -85,6 +96,22 @@ bool ConversionRun::Execute() {
   return true;
 }
 
+void ConversionRun::LockDatabaseDirectory() {
+  // Before any table is touched: two runs in one directory would both write its tables.
+  if (directory_lock_.Held()) return;
+  const std::string& directory = main_.dtbKestrel.DataPath();
+  switch (directory_lock_.Acquire(WithTrailingDelimiter(directory) + kLockFileName)) {
+    case DirectoryLock::Result::kLocked: return;
+    case DirectoryLock::Result::kHeldElsewhere:
+      throw EDatabaseDirectoryBusy(W("В каталоге базы данных ") + directory +
+                      W(" уже идёт преобразование: его выполняет другая копия программы. Дождитесь её "
+                        "окончания и повторите преобразование."));
+    case DirectoryLock::Result::kFailed:
+      throw Exception(W("Не удалось занять каталог базы данных ") + directory + W(" для преобразования. ") +
+                      LastFailureText());
+  }
+}
+
 void ConversionRun::Check() {
   ProbeLegacyStructure(main_.legacy.tblCheck, main_.legacy.Tables());
   ProbeLegacyStructure(main_.legacy.tblCheck, dict_.legacy.Tables());
@@ -100,6 +127,8 @@ void ConversionRun::Check() {
 }
 
 std::string ConversionRun::Explanation(const std::exception& failure) const {
+  // Another run works in the directory: nothing of this one happened there.
+  if (dynamic_cast<const EDatabaseDirectoryBusy*>(&failure) != nullptr) return std::string();
   const std::string& directory = main_.dtbKestrel.DataPath();
   std::string text = "\n";
   // The table component reports engine failures by their code alone.
@@ -147,9 +176,11 @@ void ConversionRun::PrepareDatabase() {
   const std::string& directory = main_.dtbKestrel.DataPath();
   RequireDirectory(directory);
   RequireWritableDirectory(directory);
+  LockDatabaseDirectory();
   // Tables left open by an earlier failed run are ours, not another program's.
   main_.dtbKestrel.CloseAll();
   RequireUnlockedTables(directory);
+  RemoveLeftoverTemporaryFiles(directory);
   CreateAllTables(main_.dtbKestrel, window_);
   for (TCBTableSet* set :
        {&main_.cbtLines, &dict_.cbtFirmFind, &main_.cbtDocCommon, &main_.cbtGoods, &dict_.cbtCurrExchFind,
@@ -157,7 +188,7 @@ void ConversionRun::PrepareDatabase() {
         &dict_.cbttGroupFind, &dict_.cbtModelFind, &dict_.cbtCurrExch, &dict_.cbtDuties, &dict_.cbtPeople,
         &dict_.cbtFirm, &dict_.cbtModel, &dict_.cbtCountry, &dict_.cbttVolume, &dict_.cbttGroup,
         &main_.cbtTmpltDummy}) {
-    OpenTableSet(*set, window_);
+    OpenTableSet(*set);
   }
 }
 
@@ -186,23 +217,10 @@ void ConversionRun::WriteVersion() {
   converter_.Report().CountCounterRow();
 }
 
-void ConversionRun::FlushTargetTables() {
-  // The engine holds appended records and index pages back until a flush; closing a table
-  // does not report a write that fails then, so every table is flushed first and a
-  // failure stops the run instead of passing for success.
-  for (TCBTable* table : main_.dtbKestrel.OpenTables()) {
-    Data4* data = table->DataHandle();
-    if (data == nullptr) continue;
-    const int rc = d4flush(data);
-    if (rc < 0) {
-      throw Exception(W("Не удалось записать таблицу ") + table->FileName() + " (" + W("Ошибка ") +
-                      std::to_string(rc) + ").");
-    }
-  }
-}
-
 void ConversionRun::CloseAllTables() {
-  if (!context_.dry) FlushTargetTables();
+  // The engine holds appended records and index pages back until a flush; every table is
+  // flushed first, so that a write that fails stops the run instead of passing for success.
+  if (!context_.dry) main_.dtbKestrel.FlushTables();
   main_.CloseDataSets();
   dict_.CloseDataSets();
 }
@@ -221,7 +239,7 @@ void ConversionRun::DeleteIndexes() {
       const std::string table = FindFileIgnoringCase(directory, name.substr(0, name.size() - 4) + ".dbf");
       if (!table.empty()) ClearStructuralIndexFlag(table);
     } else {
-      window_.AddLogLine(W("Не могу удалить файл ") + name);
+      window_.AddLogLine(W("Не могу удалить файл ") + name + ": " + SystemErrorText());
     }
     window_.AddLogLine("");
   }
@@ -238,15 +256,11 @@ void ConversionRun::SyncWrittenFiles() {
     for (const char* extension : {".dbf", ".fpt"}) {
       const std::string path = FindFileIgnoringCase(directory, def.Name() + extension);
       if (path.empty()) continue;  // a table without memo fields has no memo file
-      if (!SyncFile(path)) {
-        throw Exception(W("Не удалось сохранить на диске файл ") + path + ": " + std::strerror(errno));
-      }
+      if (!SyncFile(path)) throw Exception(LastFailureText());
     }
   }
   // The new files' names and the deleted index files are entries of the directory.
-  if (!SyncDirectory(directory)) {
-    throw Exception(W("Не удалось сохранить на диске каталог ") + directory + ": " + std::strerror(errno));
-  }
+  if (!SyncDirectory(directory)) throw Exception(LastFailureText());
 }
 
 }  // namespace ks

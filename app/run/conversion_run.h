@@ -11,7 +11,9 @@
 #include <string>
 
 #include "app/run/stage_frame.h"
+#include "common/exception.h"
 #include "common/main_window.h"
+#include "common/platform.h"
 #include "db/first_uid.h"
 
 namespace ks {
@@ -29,6 +31,12 @@ using ReferenceFill = std::function<int32_t(StageTarget& target, int row)>;
 // The reason the current legacy record is left out, or the empty text.
 using ReferenceSkip = std::function<std::string()>;
 
+// Another run holds the database directory.
+class EDatabaseDirectoryBusy : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 class ConversionRun {
  public:
   // dry: Check instead of Execute.
@@ -41,10 +49,11 @@ class ConversionRun {
   void Check();
 
  private:
+  // Takes the directory's lock for the whole run; raises at once when another run holds it.
+  void LockDatabaseDirectory();
   void PrepareDatabase();
   void SetNextUID(TCBTableSet& set, int32_t maximum);
   void WriteVersion();
-  void FlushTargetTables();
   void CloseAllTables();
   void DeleteIndexes();
   // Flushes every table and memo file the run wrote, then the directory, to stable
@@ -87,6 +96,7 @@ class ConversionRun {
   int32_t document_maximum_ = kFirstUid;
   int32_t legacy_document_maximum_ = 0;  // over every legacy document, skipped ones too
   enum class Phase { kProbing, kPreparing, kCopying, kClosing, kSyncing } phase_ = Phase::kProbing;
+  DirectoryLock directory_lock_;  // held from the start of Execute to the end of the run
 };
 
 }  // namespace ks

@@ -125,7 +125,7 @@ TEST_F(RunFaultsTest, TheErrorBoxGetsTheFailureTextExactlyAndTheExplanationGoesT
   } catch (const Exception& e) {
     message = Cp1251ToUtf8(e.what());
   }
-  EXPECT_EQ(message, "Не удалось записать таблицу " + database_ + "goods.dbf (Ошибка -80).");
+  EXPECT_EQ(message, "Не удалось записать файл " + database_ + "goods.dbf: Input/output error (Ошибка -80)");
   EXPECT_NE(Cp1251ToUtf8(converter_.Report().Explanation()).find("Преобразование прервано"), std::string::npos);
 }
 
@@ -137,7 +137,8 @@ TEST_F(RunFaultsTest, WriteFailureThatTheEngineHoldsBackUntilClosingStillEndsThe
     return static_cast<int64_t>(size);
   });
   const std::string message = Failure();
-  EXPECT_EQ(message.substr(0, message.find('\n')), "Не удалось записать таблицу " + database_ + "goods.dbf (Ошибка -80).");
+  EXPECT_EQ(message.substr(0, message.find('\n')),
+            "Не удалось записать файл " + database_ + "goods.dbf: Input/output error (Ошибка -80)");
   EXPECT_NE(message.find("Преобразование прервано при записи версии и закрытии таблиц."), std::string::npos)
       << message;
   EXPECT_NE(message.find("Записанное до ошибки осталось в каталоге " + database_), std::string::npos) << message;

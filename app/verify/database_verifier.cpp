@@ -10,6 +10,8 @@
 #include "common/non_copyable.h"
 #include "common/russian_plural.h"
 #include "db/database_files.h"
+#include "db/engine/cb_errors.h"
+#include "db/engine/xbase/table_files.h"
 #include "db/engine/xbase/xbase.h"
 #include "legacy/legacy_alias.h"
 #include "resources/metadata_load.h"
@@ -107,13 +109,28 @@ std::string Shown(const char* p, int len) {
 }
 
 std::string EngineFault(int code) {
-  switch (code) {
-    case e4fileFind: return W("файл не найден");
-    case e4open: return W("файл не открывается");
-    case e4read: return W("файл не читается");
-    case e4data: return W("файл повреждён");
-    default: return W("Ошибка ") + std::to_string(code);
+  const std::string meaning = EngineCodeMeaning(code);
+  return meaning.empty() ? EngineCodeText(code) : meaning;
+}
+
+// A fault of a table's files as the check reports it: the file's name and what is wrong.
+VerificationFinding Described(const xbase::TableFileFault& fault, const std::string& directory) {
+  const std::string name = fault.file.substr(directory.size());
+  switch (fault.kind) {
+    case xbase::TableFileFault::Kind::kMissingIndex:
+      return {name, "", W("заголовок таблицы называет индексный файл, которого нет")};
+    case xbase::TableFileFault::Kind::kRecordCount:
+      return {name, "",
+              W("число записей в заголовке не сходится с размером файла: нужно ") + std::to_string(fault.expected) +
+                  W(" байт, а в файле ") + std::to_string(fault.found)};
+    case xbase::TableFileFault::Kind::kNoEndMark:
+      return {name, "", W("нет метки конца файла после последней записи")};
+    case xbase::TableFileFault::Kind::kMemoNextFree:
+      return {name, "",
+              W("первый свободный блок лежит за концом файла: нужно ") + std::to_string(fault.expected) +
+                  W(" байт, а в файле ") + std::to_string(fault.found)};
   }
+  return {name, "", ""};
 }
 
 std::string Lower(std::string text) {
@@ -177,6 +194,16 @@ class Verifier : NonCopyable {
     Data4* data = d4open(engine_, path.c_str());
     if (data == nullptr) return Find(table, table.file, "", WhyNotOpened(path, table.file, code4errorCode(engine_, 0)));
     table.opened = true;
+    // What a reader meets beside the records: the index the header claims, the end of the
+    // records, the memo file's free space.
+    std::vector<xbase::TableFileFault> faults;
+    if (const int code = xbase::InspectTableFiles(path, &faults); code != 0) {
+      Find(table, table.file, "", W("файлы таблицы не читаются: ") + EngineFault(code));
+    }
+    for (const xbase::TableFileFault& fault : faults) {
+      const VerificationFinding finding = Described(fault, directory);
+      Find(table, finding.file, finding.where, finding.what);
+    }
     table.records = d4recCountDo(data);
     if (table.records != table.expected_records) {
       Find(table, table.file, "",
@@ -194,18 +221,20 @@ class Verifier : NonCopyable {
     if (code == e4fileFind) {
       return W("таблица не открывается: нет файла ") + MemoFileName(file_name) + W(" с текстами полей memo");
     }
+    // The engine's own reading of the header says how many records it promises.
+    xbase::DbfHeader header;
     File file;
-    unsigned char head[12];
-    const int64_t size = file.Open(path, File::Mode::kReadOnly) ? file.Size() : -1;
-    if (code == e4data && size >= 12 && file.ReadExactAt(0, head, sizeof head)) {
-      const uint64_t count = head[4] | (head[5] << 8) | (head[6] << 16) | (uint64_t(head[7]) << 24);
-      const uint64_t header = head[8] | (head[9] << 8), width = head[10] | (head[11] << 8);
-      const uint64_t needed = header + count * width;
-      if (width > 0 && needed > uint64_t(size)) {
-        const int64_t room = uint64_t(size) > header ? int64_t((uint64_t(size) - header) / width) : 0;
-        return W("файл обрезан: заголовок называет " + CountOf(int64_t(count), "запись", "записи", "записей") + " (") +
-               std::to_string(needed) + W(" байт), а в файле ") + std::to_string(size) +
-               W(" байт, место для ") + std::to_string(room);
+    if (code == e4data && xbase::ReadTableHeader(path, &header) == 0 && file.Open(path, File::Mode::kReadOnly)) {
+      const int64_t size = file.Size();
+      const uint64_t needed = header.DataEnd();
+      if (size >= 0 && needed > uint64_t(size)) {
+        const uint64_t room = uint64_t(size) > header.header_length
+                                  ? (uint64_t(size) - header.header_length) / header.record_width
+                                  : 0;
+        return W("файл обрезан: заголовок называет " +
+                 CountOf(int64_t(header.record_count), "запись", "записи", "записей") + " (") +
+               std::to_string(needed) + W(" байт), а в файле ") + std::to_string(size) + W(" байт, место для ") +
+               std::to_string(room);
       }
     }
     return W("таблица не открывается: ") + EngineFault(code);

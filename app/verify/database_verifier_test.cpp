@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "app/converter.h"
@@ -82,6 +83,14 @@ class DatabaseVerifierTest : public ::testing::Test {
     code4initUndo(engine);
   }
 
+  // Overwrites bytes of a file in place.
+  void Poke(const std::string& file, std::streamoff offset, const std::string& bytes) {
+    std::fstream out(database_ + file, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(offset);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good());
+  }
+
   testing::TempDir dir_;
   std::string database_ = dir_.Path() + "db/";
   Converter converter_;
@@ -133,6 +142,15 @@ TEST_F(DatabaseVerifierTest, EachDamageIsFoundWithItsFileAndPlaceAndTheFilesStay
        "запись 5, поле NEXTUID", "счётчик MODEL.DBF = 100 не выше наибольшего UID этой таблицы, 1200"},
       {"fewer records than the run wrote", [&] { ++expected_[7].records; }, "model.dbf", "",
        "в файле 3 записи, а преобразование записало 4"},
+      {"index flag without its index", [&] { Poke("country.dbf", 28, "\x01"); }, "country.cdx", "",
+       "заголовок таблицы называет индексный файл, которого нет"},
+      {"bytes past the last record", [&] { std::ofstream(database_ + "goods.dbf", std::ios::app) << "12345"; },
+       "goods.dbf", "", "число записей в заголовке не сходится с размером файла"},
+      {"no end-of-file mark",
+       [&] { fs::resize_file(database_ + "goods.dbf", fs::file_size(database_ + "goods.dbf") - 1); }, "goods.dbf", "",
+       "нет метки конца файла"},
+      {"memo free space past the end", [&] { Poke("doc.fpt", 0, std::string("\x00\x10\x00\x00", 4)); }, "doc.fpt",
+       "", "первый свободный блок лежит за концом файла"},
   };
   ASSERT_EQ(expected_[7].file, "MODEL.dbf");
   for (const auto& c : kCases) {

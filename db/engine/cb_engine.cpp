@@ -131,20 +131,7 @@ int16_t TCBEngine::ErrorCode() const {
 }
 
 void TCBEngine::FlushTables() {
-  for (TCBDataBase* database : databases_) {
-    for (TCBTable* table : database->OpenTables()) {
-      // Every open table is flushed, not only one whose current record changed: the
-      // engine also holds appended records back until a flush.
-      Data4* data = table->DataHandle();
-      if (data == nullptr) continue;
-      const int rc = d4flush(data);
-      d4changed(data, 0);
-      if (rc < 0) {
-        code4errorCode(handle_, 0);
-        throw Exception("Flush of " + table->FileName() + " failed: " + std::to_string(rc));
-      }
-    }
-  }
+  for (TCBDataBase* database : databases_) database->FlushTables();
 }
 
 void TCBEngine::Tick() {
@@ -212,5 +199,11 @@ bool TCBDataBase::RegisterTable(TCBTable* table) {
 }
 
 void TCBDataBase::UnregisterTable(TCBTable* table) { RemoveItem(open_tables_, table); }
+
+void TCBDataBase::FlushTables() {
+  // Every open table is flushed, not only one whose current record changed: the engine
+  // also holds appended records back until a flush.
+  for (TCBTable* table : open_tables_) table->Flush();
+}
 
 }  // namespace ks

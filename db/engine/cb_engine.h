@@ -114,6 +114,9 @@ class TCBDataBase : NonCopyable {
   bool RegisterTable(TCBTable* table);
   void UnregisterTable(TCBTable* table);
   const std::vector<TCBTable*>& OpenTables() const { return open_tables_; }
+  // Writes everything the engine holds back for every open table; the first failure raises
+  // with its cause.
+  void FlushTables();
 
  private:
   std::string name_;

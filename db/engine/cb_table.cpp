@@ -7,6 +7,7 @@
 #include "common/codepage.h"
 #include "common/platform.h"
 #include "db/engine/cb_engine.h"
+#include "db/engine/cb_errors.h"
 #include "db/engine/field_text.h"
 
 namespace ks {
@@ -93,14 +94,29 @@ void TCBTable::CheckError(FileKind kind, bool always) {
       throw ECBOpenIndex("Index File " + file_name_ + " not found.");
     case e4open:
     case e4create:
-      throw ECBOpenFile(W("Ошибка открытия файла"));
+      RaiseOpenFailure(code);
     default:
       RaiseEngineFailure(code);
   }
 }
 
+void TCBTable::RaiseOpenFailure(int code) {
+  // What failed and why, when the engine knows; else at least which file.
+  const std::string cause = code4errorCause(EngineHandle());
+  const std::string meaning = EngineCodeMeaning(code);
+  throw ECBOpenFile(W("Ошибка открытия файла. ") +
+                    (cause.empty() ? file_name_ + (meaning.empty() ? "" : ": " + meaning) : cause) + " (" +
+                    EngineCodeText(code) + ")");
+}
+
 void TCBTable::RaiseEngineFailure(int code, const std::string& lead) {
-  throw ECBEngineError(code, file_name_, lead);
+  throw ECBEngineError(code, file_name_, lead, code4errorCause(EngineHandle()));
+}
+
+void TCBTable::RaiseClearedEngineFailure(int code, const std::string& lead) {
+  const std::string cause = code4errorCause(EngineHandle());
+  code4errorCode(EngineHandle(), 0);
+  throw ECBEngineError(code, file_name_, lead, cause);
 }
 
 // --- open, close, create ------------------------------------------------------------------
@@ -162,12 +178,25 @@ void TCBTable::Close() {
   state_ = TCBTableState::Inactive;
   index_applied_ = index_open_ = false;
   DropExpressions();
-  d4close(data_);
+  // Closing writes what the engine still holds back; the table is closed either way, and a
+  // failed write ends in an exception rather than in a table that lacks its last records.
+  const int closed = d4close(data_);
   data_ = nullptr;
   index_ = nullptr;
   bof_ = eof_ = true;
   if (database_ != nullptr) database_->UnregisterTable(this);
+  if (closed < 0) RaiseEngineFailure(closed);
   if (AfterClose) AfterClose(*this);
+}
+
+void TCBTable::Flush() {
+  if (data_ == nullptr) return;
+  const int rc = d4flush(data_);
+  d4changed(data_, 0);
+  if (rc >= 0) return;
+  const std::string cause = code4errorCause(EngineHandle());
+  throw ECBEngineError(rc, file_name_, cause.empty() ? W("Не удалось записать таблицу ") + file_name_ + ": " : "",
+                       cause);
 }
 
 void TCBTable::CreateTable() {
@@ -195,8 +224,11 @@ void TCBTable::CreateTable() {
   code4safety(engine, 0);
   database_->CBEngine()->ResetError();
   Data4* created = d4create(engine, name.c_str(), fields.data(), nullptr);
-  if (created != nullptr) d4close(created);
   code4safety(engine, 1);
+  // A file that could not be made is reported with its cause here, not later as a missing file.
+  file_name_ = name;
+  if (created == nullptr) RaiseOpenFailure(ErrorCode());
+  if (d4close(created) < 0) RaiseEngineFailure(ErrorCode());
   CreateIndex();
 }
 
@@ -217,9 +249,18 @@ void TCBTable::CreateIndex() {
   Index4* index = i4create(data_, nullptr, tags.data());
   code4safety(engine, 1);
   const int code = index == nullptr ? ErrorCode() : 0;
+  const std::string cause = code4errorCause(engine);
   index_ = nullptr;
-  Close();
-  if (index == nullptr) RaiseEngineFailure(code);
+  if (index != nullptr) {
+    Close();
+    return;
+  }
+  try {
+    Close();
+  } catch (const std::exception&) {
+    // The index failure came first and is the one reported.
+  }
+  throw ECBEngineError(code, file_name_, {}, cause);
 }
 
 void TCBTable::LoadFieldDefs() {
@@ -315,10 +356,8 @@ void TCBTable::ApplyFilter() {
     filter_expr_ = expr4parseLow(data_, filter_.c_str(), nullptr);
     if (filter_expr_ == nullptr) {
       // A filter that does not parse would let every record through: refuse it instead.
-      const int code = ErrorCode();
-      code4errorCode(EngineHandle(), 0);
       filtered_ = false;
-      RaiseEngineFailure(code, "Filter " + filter_ + ": ");
+      RaiseClearedEngineFailure(ErrorCode(), "Filter " + filter_ + ": ");
     }
   }
 }
@@ -480,7 +519,8 @@ void TCBTable::Resync() {
 
 void TCBTable::Refresh() {
   if (!BrowseOpen()) return;
-  d4refresh(data_);
+  // Refreshing writes what the engine holds back first; a failure there is no fresh view.
+  if (const int rc = d4refresh(data_); rc < 0) RaiseClearedEngineFailure(rc);
   if (RecordAccepted()) {
     bof_ = eof_ = false;
   } else {
@@ -500,8 +540,7 @@ bool TCBTable::FindKey(const std::string& key) {
   if (result < 0) {
     // A read that failed is not "not found".
     if (n > 0 && n <= RecordCount()) GoLow(n);
-    code4errorCode(EngineHandle(), 0);
-    RaiseEngineFailure(result);
+    RaiseClearedEngineFailure(result);
   }
   const bool found = !IsOneOf(result, {r4after, r4eof, r4bof});
   if (found) {
@@ -515,7 +554,12 @@ bool TCBTable::FindKey(const std::string& key) {
 bool TCBTable::Locate(const std::string& key_fields, const Variant& key_values, int options) {
   if (data_ == nullptr || (bof_ && eof_)) return false;
   const std::string locate = BuildLocateExpr(
-      [this](const std::string& name) { return FieldType(name); }, options & 3, key_fields,
+      [this](const std::string& name) {
+        Field4* field = d4field(data_, name.c_str());
+        if (field == nullptr) code4errorCode(EngineHandle(), 0);
+        return field != nullptr ? f4type(field) : 0;
+      },
+      options & 3, key_fields,
       key_values);
   if (locate.empty()) return false;
   const std::string condition = (filter_.empty() ? std::string() : filter_ + ".AND.") + locate;
@@ -602,10 +646,7 @@ void TCBTable::Post() {
   if (state == TCBTableState::Edit) locked_rows_.Remove(RecNo());
   RelockRows();
   state_ = TCBTableState::Browse;
-  if (failure != 0) {
-    code4errorCode(EngineHandle(), 0);
-    RaiseEngineFailure(failure);
-  }
+  if (failure != 0) RaiseClearedEngineFailure(failure);
 }
 
 void TCBTable::Cancel() {

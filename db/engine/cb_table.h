@@ -111,7 +111,11 @@ class TCBTable : NonCopyable {
 
   // Files.
   void Open();
+  // Closes the table; raises, after closing, when what the engine still held back could
+  // not be written.
   void Close();
+  // Writes everything the engine holds back for this table; raises with the cause on failure.
+  void Flush();
   void CreateTable();
   void CreateIndex();
   void Refresh();
@@ -168,6 +172,10 @@ class TCBTable : NonCopyable {
   bool OpenDataFile();
   void CheckError(FileKind kind, bool always = false);
   [[noreturn]] void RaiseEngineFailure(int code, const std::string& lead = {});
+  // The same, with the engine's error code cleared (the cause goes along).
+  [[noreturn]] void RaiseClearedEngineFailure(int code, const std::string& lead = {});
+  // ECBOpenFile for a file that cannot be opened or created, with the cause.
+  [[noreturn]] void RaiseOpenFailure(int code);
   void CheckBrowse();
   // Posts a pending edit; false when no data file is open.
   bool BrowseOpen();

@@ -245,48 +245,47 @@ std::string VariantToText(const Variant& value) {
 std::string BuildLocateExpr(const std::function<int(const std::string&)>& field_type,
                             int options, std::string_view key_fields,
                             const Variant& key_values) {
-  try {
-    std::vector<std::string> names;
-    size_t position = 1;
-    while (position <= key_fields.size()) names.push_back(NextKeyField(key_fields, position));
-    if (names.empty()) return std::string();
+  std::vector<std::string> names;
+  size_t position = 1;
+  while (position <= key_fields.size()) names.push_back(NextKeyField(key_fields, position));
+  if (names.empty()) return std::string();
 
-    std::string expression;
-    for (size_t i = 0; i < names.size(); ++i) {
-      std::string name = names[i];
-      if (name.empty()) return std::string();
-      std::string value;
-      if (names.size() == 1) {
-        value = VariantToText(key_values);
-      } else {
-        if (!key_values.Is<Variant::Array>()) return std::string();
-        const Variant::Array& values = key_values.As<Variant::Array>();
-        if (i >= values.size()) return std::string();
-        value = VariantToText(values[i]);
-      }
-      if (field_type(name) == 'C') {
-        const size_t length = value.size();
-        if (options & 1) {
-          name = "UPPER(" + name + ")";
-          value = UpperCp1251(value);
-        }
-        // A text holding an apostrophe is delimited by double quotes, which the expression
-        // parser also takes; a text holding both cannot be written as a constant.
-        const bool has_apostrophe = value.find('\'') != std::string::npos;
-        if (has_apostrophe && value.find('"') != std::string::npos) return std::string();
-        const char quote = has_apostrophe ? '"' : '\'';
-        value = quote + value + quote;
-        if ((options & 2) && i + 1 == names.size()) {
-          name = "LEFT(" + name + "," + std::to_string(length) + ")";
-        }
-      }
-      if (!expression.empty()) expression += ".AND.";
-      expression += name + "=" + value;
+  std::string expression;
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string name = names[i];
+    if (name.empty()) return std::string();
+    const Variant* key = &key_values;
+    if (names.size() > 1) {
+      if (!key_values.Is<Variant::Array>()) return std::string();
+      const Variant::Array& values = key_values.As<Variant::Array>();
+      if (i >= values.size()) return std::string();
+      key = &values[i];
     }
-    return expression;
-  } catch (...) {
-    return std::string();
+    // A list where one value belongs has no text: no expression.
+    if (key->Is<Variant::Array>()) return std::string();
+    std::string value = VariantToText(*key);
+    const int type = field_type(name);
+    if (type == 0) return std::string();  // no such field
+    if (type == 'C') {
+      const size_t length = value.size();
+      if (options & 1) {
+        name = "UPPER(" + name + ")";
+        value = UpperCp1251(value);
+      }
+      // A text holding an apostrophe is delimited by double quotes, which the expression
+      // parser also takes; a text holding both cannot be written as a constant.
+      const bool has_apostrophe = value.find('\'') != std::string::npos;
+      if (has_apostrophe && value.find('"') != std::string::npos) return std::string();
+      const char quote = has_apostrophe ? '"' : '\'';
+      value = quote + value + quote;
+      if ((options & 2) && i + 1 == names.size()) {
+        name = "LEFT(" + name + "," + std::to_string(length) + ")";
+      }
+    }
+    if (!expression.empty()) expression += ".AND.";
+    expression += name + "=" + value;
   }
+  return expression;
 }
 
 }  // namespace ks

@@ -51,7 +51,8 @@ std::string VariantToText(const Variant& value);
 
 // The engine expression that matches records whose key fields hold the given values.
 // Options: bit 1 case-insensitive, bit 2 partial last key. field_type gives the type letter
-// of a field by name. Empty when the expression cannot be built.
+// of a field by name, 0 for a field the table lacks. Empty when the expression cannot be
+// built (a missing field, a value list that does not fit the names).
 std::string BuildLocateExpr(const std::function<int(const std::string&)>& field_type,
                             int options, std::string_view key_fields,
                             const Variant& key_values);

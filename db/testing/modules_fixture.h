@@ -44,7 +44,7 @@ class ModulesTest : public ::testing::Test {
   // Creates every table and opens the given sets as the run does.
   void CreateAndOpen(std::initializer_list<TCBTableSet*> sets) {
     CreateAllTables(main_->dtbKestrel, window_);
-    for (TCBTableSet* set : sets) OpenTableSet(*set, window_);
+    for (TCBTableSet* set : sets) OpenTableSet(*set);
   }
 
   TempDir temp_{"ks_db_"};

@@ -9,6 +9,7 @@
 
 #include "common/byte_order.h"
 #include "db/engine/xbase/dbf_table.h"
+#include "db/engine/xbase/table_files.h"
 #include "db/engine/xbase/xbase.h"
 
 namespace ks::xbase {
@@ -208,7 +209,7 @@ void CompoundIndex::LimitKeyMemory(size_t bytes) {
   char token[16];
   std::snprintf(token, sizeof token, "%08x", unsigned(random()));
   for (size_t t = 0; t < tags_.size(); ++t) {
-    tags_[t]->SpillTo(path_ + "-" + token + "-" + std::to_string(t) + ".tmp", bytes / tags_.size());
+    tags_[t]->SpillTo(SpillFileName(path_, token, t), bytes / tags_.size());
   }
 }
 

@@ -15,7 +15,7 @@
 namespace ks::xbase {
 namespace {
 
-constexpr uint8_t kEof = 0x1A;
+constexpr uint8_t kEof = kDbfEndOfFile;
 // Record locks live one byte per record in this range, far beyond any real data.
 constexpr uint64_t kLockBase = uint64_t(1) << 40;
 
@@ -132,18 +132,14 @@ int DbfTable::Open(const std::string& path, std::unique_ptr<DbfTable>* out) {
     return errno == ENOENT || errno == ENOTDIR ? e4fileFind : e4open;
   }
   const int64_t size = table->file_.Size();
-  uint8_t head[32];
-  if (size < 32) return e4data;
-  if (!table->file_.ReadExactAt(0, head, 32)) return e4read;
-  const uint8_t version = head[0];
-  if (version != 0x03 && version != 0xF5 && version != 0x83 && version != 0x30 && version != 0x31) return e4data;
-  table->version_ = version;
-  table->count_ = GetLe32(head + 4);
-  table->header_len_ = GetLe16(head + 8);
-  table->record_width_ = GetLe16(head + 10);
-  table->flags_ = head[28];
-  table->code_page_ = head[29];
-  if (table->header_len_ < 33 || table->header_len_ > uint64_t(size) || table->record_width_ < 2) return e4data;
+  DbfHeader header;
+  if (const int rc = ReadHeader(table->file_, size, &header); rc != 0) return rc;
+  table->version_ = header.version;
+  table->count_ = header.record_count;
+  table->header_len_ = header.header_length;
+  table->record_width_ = header.record_width;
+  table->flags_ = header.flags;
+  table->code_page_ = header.code_page;
 
   std::vector<uint8_t> descriptors(table->header_len_ - 32);
   if (!table->file_.ReadExactAt(32, descriptors.data(), descriptors.size())) return e4read;
@@ -172,6 +168,27 @@ int DbfTable::Open(const std::string& path, std::unique_ptr<DbfTable>* out) {
   }
   table->tail_.Reset(data_end);
   *out = std::move(table);
+  return 0;
+}
+
+int DbfTable::ReadHeader(const File& file, int64_t size, DbfHeader* out) {
+  if (size < 0) return e4read;
+  if (size < 32) return e4data;
+  uint8_t head[32];
+  if (!file.ReadExactAt(0, head, 32)) return e4read;
+  DbfHeader header;
+  header.version = head[0];
+  if (header.version != 0x03 && header.version != 0xF5 && header.version != 0x83 && header.version != 0x30 &&
+      header.version != 0x31) {
+    return e4data;
+  }
+  header.record_count = GetLe32(head + 4);
+  header.header_length = GetLe16(head + 8);
+  header.record_width = GetLe16(head + 10);
+  header.flags = head[kDbfFlagsOffset];
+  header.code_page = head[29];
+  if (header.header_length < 33 || header.header_length > uint64_t(size) || header.record_width < 2) return e4data;
+  *out = header;
   return 0;
 }
 
@@ -225,7 +242,7 @@ int DbfTable::WriteHeader() {
   PutLe32(head + 4, count_);
   PutLe16(head + 8, header_len_);
   PutLe16(head + 10, record_width_);
-  head[28] = flags_;
+  head[kDbfFlagsOffset] = flags_;
   head[29] = code_page_;
   if (!file_.WriteAt(0, head, sizeof head)) return e4write;
   header_dirty_ = false;
@@ -267,7 +284,7 @@ void DbfTable::SetIndex(std::unique_ptr<CompoundIndex> index) { index_ = std::mo
 int DbfTable::SetIndexFlag(bool on) {
   const uint8_t flags = on ? uint8_t(flags_ | 0x01) : uint8_t(flags_ & ~0x01);
   if (flags == flags_) return 0;
-  if (!file_.WriteAt(28, &flags, 1)) return e4write;
+  if (!file_.WriteAt(kDbfFlagsOffset, &flags, 1)) return e4write;
   flags_ = flags;
   return 0;
 }

@@ -20,12 +20,30 @@ namespace ks::xbase {
 class MemoFile;
 class CompoundIndex;
 
+// The fixed 32 bytes at the start of a table file, as this engine reads them.
+struct DbfHeader {
+  uint8_t version = 0;
+  uint32_t record_count = 0;
+  uint32_t header_length = 0;  // the header with its field descriptors
+  uint32_t record_width = 0;
+  uint8_t flags = 0;           // bit 0: a structural index file belongs to the table
+  uint8_t code_page = 0;
+  bool StructuralIndex() const { return (flags & 0x01) != 0; }
+  // Where the records end and the end-of-file mark stands.
+  uint64_t DataEnd() const { return uint64_t(header_length) + uint64_t(record_count) * record_width; }
+};
+inline constexpr uint64_t kDbfFlagsOffset = 28;
+inline constexpr uint8_t kDbfEndOfFile = 0x1A;
+
 class DbfTable {
  public:
   // Each returns 0 or an engine error code.
   static int Create(const std::string& path, std::vector<FieldDef> fields, bool overwrite,
                     std::unique_ptr<DbfTable>* out);
   static int Open(const std::string& path, std::unique_ptr<DbfTable>* out);
+  // Reads and checks the header of an open table file of size bytes: 0, e4read (the cause
+  // in LastFileFailure) or e4data for a file that is no table of this engine.
+  static int ReadHeader(const File& file, int64_t size, DbfHeader* out);
   ~DbfTable();
 
   const std::string& Path() const { return path_; }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file.h"
 #include "db/engine/xbase/cdx_index.h"
 #include "db/engine/xbase/dbf_table.h"
 #include "db/engine/xbase/expression.h"
@@ -15,6 +16,7 @@
 
 struct Code4 {
   int error = 0;
+  std::string error_cause;  // what failed, in which file and why; empty when not known
   int safety = 1;
   int err_off = 0;
   long index_memory = 64L << 20;  // appended index keys held in memory per index
@@ -49,8 +51,20 @@ struct Data4 {
 
 namespace ks::xbase {
 
+// Sets the engine's error code; a failure of a file operation behind it is taken along as
+// its cause (and forgotten, so that it cannot be blamed for a later failure). The same code
+// passed on again by an outer step keeps the cause it has.
 inline int Fail(Code4* engine, int code) {
-  if (engine) engine->error = code;
+  if (engine) {
+    const ks::FileFailure* failure = ks::LastFileFailure();
+    if (failure != nullptr) {
+      engine->error_cause = ks::DescribeFileFailure(*failure);
+    } else if (engine->error != code) {
+      engine->error_cause.clear();
+    }
+    engine->error = code;
+  }
+  ks::ForgetFileFailure();
   return code;
 }
 

@@ -19,17 +19,27 @@ int MemoFile::Create(const std::string& path, std::unique_ptr<MemoFile>* out) {
   return 0;
 }
 
+int MemoFile::ReadHeader(const File& file, uint32_t* next_free, uint32_t* block_size) {
+  uint8_t header[8];
+  const int64_t got = file.ReadAt(0, header, sizeof header);
+  if (got < 0) return e4read;
+  if (got < int64_t(sizeof header)) return e4data;
+  *next_free = GetBe32(header);
+  *block_size = GetBe16(header + 6);
+  return *block_size == 0 ? e4data : 0;
+}
+
 int MemoFile::Open(const std::string& path, std::unique_ptr<MemoFile>* out) {
   std::unique_ptr<MemoFile> memo(new MemoFile());
   if (!memo->file_.Open(path, File::Mode::kReadWrite)) return errno == ENOENT ? e4fileFind : e4open;
-  uint8_t header[8];
-  if (!memo->file_.ReadExactAt(0, header, sizeof header)) return e4data;
-  const uint32_t block_size = GetBe16(header + 6);
+  uint32_t block_size = 0;
+  uint32_t next_free = 0;
+  if (const int rc = ReadHeader(memo->file_, &next_free, &block_size); rc != 0) return rc;
   const int64_t size = memo->file_.Size();
-  if (block_size == 0 || size < 512) return e4data;
+  if (size < 512) return e4data;
   memo->block_size_ = block_size;
   memo->read_ahead_ = ReadAhead(block_size);  // the next memo starts at the next block
-  memo->next_free_ = GetBe32(header);
+  memo->next_free_ = next_free;
   const uint64_t first = (512 + block_size - 1) / block_size;
   // A next-free pointer inside the header or far past the end would make new memos
   // overwrite the header or leave a hole: take the end of the file instead. The header is

@@ -23,6 +23,9 @@ class MemoFile {
   // Each returns 0 or an engine error code (e4create, e4fileFind, e4open, e4data, ...).
   static int Create(const std::string& path, std::unique_ptr<MemoFile>* out);
   static int Open(const std::string& path, std::unique_ptr<MemoFile>* out);
+  // The next free block and the block size from the header of an open memo file: 0, e4read
+  // (the cause in LastFileFailure) or e4data.
+  static int ReadHeader(const File& file, uint32_t* next_free, uint32_t* block_size);
 
   // The memo starting at block; e4data when the pointer or the block header (a type other
   // than picture 0, text 1 or object 2, a length past the last block) is bad.

@@ -89,9 +89,15 @@ int code4connect(Code4* engine, const char*, const char*, const char*, const cha
 int code4errorCode(Code4* engine, int code) {
   if (!engine) return e4parm;
   const int old = engine->error;
-  if (code != -5) engine->error = code;
+  if (code != -5) {
+    engine->error = code;
+    engine->error_cause.clear();
+    ks::ForgetFileFailure();
+  }
   return int(int16_t(old));
 }
+
+const char* code4errorCause(Code4* engine) { return engine ? engine->error_cause.c_str() : ""; }
 
 int code4errOff(Code4* engine, int off) {
   if (!engine) return e4parm;

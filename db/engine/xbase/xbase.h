@@ -69,6 +69,10 @@ long u4switch();                        // 0x80: stand-alone build, no connect s
 int code4connect(Code4* engine, const char* server, const char* process, const char* user,
                  const char* password, const char* protocol);
 int code4errorCode(Code4* engine, int code);  // -5 reads, any other value sets; returns the old code
+// The cause of the current error code when a file operation failed behind it: the operation,
+// the file and the system's reason ("Не удалось записать файл /db/firm.dbf: Input/output
+// error", Windows-1251); empty when the engine knows none. Cleared with the code.
+const char* code4errorCause(Code4* engine);
 int code4errOff(Code4* engine, int off);      // the engine never prints; kept for the settings
 // Settings: accepted and stored. Only safety changes behaviour (0: create overwrites).
 int code4compatibility(Code4* engine, int value);
