@@ -207,8 +207,9 @@ void CompoundIndex::LimitKeyMemory(size_t bytes) {
   std::random_device random;
   char token[16];
   std::snprintf(token, sizeof token, "%08x", unsigned(random()));
+  // Each tag holds two buffers while a full one is sorted and written out: half each.
   for (size_t t = 0; t < tags_.size(); ++t) {
-    tags_[t]->SpillTo(path_ + "-" + token + "-" + std::to_string(t) + ".tmp", bytes / tags_.size());
+    tags_[t]->SpillTo(path_ + "-" + token + "-" + std::to_string(t) + ".tmp", bytes / tags_.size() / 2);
   }
 }
 
