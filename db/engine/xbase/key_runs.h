@@ -61,7 +61,7 @@ class KeyRuns {
   // run (kept in memory when the file fails); the next buffer gathers meanwhile.
   void Spill();
   // Waits for the run in the making and adds it to the runs. Rethrows what the thread threw
-  // unless told to drop it (the destructor).
+  // unless told to drop it (Clear and the destructor drop every entry anyway).
   void FinishSpill(bool rethrow = true);
   // Writes a run held in memory to the end of the temporary file; false when it stays.
   // The run's bytes stay with it either way.
