@@ -78,8 +78,9 @@ KeyRuns::~KeyRuns() {
   Clear();
 }
 
-void KeyRuns::SetSpill(std::string path, size_t buffer_bytes) {
+void KeyRuns::SetSpill(std::string path, size_t buffer_bytes, std::shared_ptr<std::mutex> one_at_a_time) {
   path_ = std::move(path);
+  one_at_a_time_ = std::move(one_at_a_time);
   buffer_limit_ = std::max<size_t>(1, buffer_bytes / entry_size_);
 }
 
@@ -139,6 +140,8 @@ void KeyRuns::Spill() {
   spill_pending_ = true;
   auto work = [this] {
     try {
+      std::unique_lock<std::mutex> turn;
+      if (one_at_a_time_) turn = std::unique_lock<std::mutex>(*one_at_a_time_);
       spilled_ = SortedRun(spilling_);
       if (ToFile(spilled_)) {
         // Its bytes are on file: the memory serves the next buffer.

@@ -16,6 +16,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,8 +33,9 @@ class KeyRuns {
   KeyRuns& operator=(const KeyRuns&) = delete;
 
   // Where full buffers go and how many bytes the buffer may hold. Without a path every
-  // run stays in memory.
-  void SetSpill(std::string path, size_t buffer_bytes);
+  // run stays in memory. The runs of all holders of one_at_a_time are made one after the
+  // other, so that the memory a sort takes is needed once, not once per tag.
+  void SetSpill(std::string path, size_t buffer_bytes, std::shared_ptr<std::mutex> one_at_a_time = nullptr);
 
   size_t Count() const { return count_; }
   bool Empty() const { return count_ == 0; }
@@ -86,6 +88,7 @@ class KeyRuns {
   Run spilled_;                    // the thread's result
   std::exception_ptr spill_failure_;
   bool spill_pending_ = false;  // a run is in the making (on the thread, or made here)
+  std::shared_ptr<std::mutex> one_at_a_time_;
 };
 
 }  // namespace ks::xbase
