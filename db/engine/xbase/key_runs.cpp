@@ -7,6 +7,10 @@
 
 #include "db/engine/xbase/key_list.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace ks::xbase {
 
 namespace {
@@ -149,6 +153,11 @@ void KeyRuns::Spill() {
         spilling_.clear();
         std::vector<uint8_t>().swap(spilled_.data);
       }  // else nothing is lost: the run stays in memory
+#ifdef __GLIBC__
+      // The sort's scratch memory goes back to the system now: a thread allocates from an
+      // arena of its own, which would otherwise keep it after the thread is gone.
+      malloc_trim(0);
+#endif
     } catch (...) {
       spill_failure_ = std::current_exception();
     }
