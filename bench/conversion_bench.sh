@@ -54,13 +54,12 @@
 #
 # After the memo windows, the index runs sorted on a thread of their own, the write-back
 # every 4 MiB and the read-back check in two parts at once, side by side with the converter
-# of 57e8472 on 9 December 2026 (load average 10 to 15 on the 2 cores from other builds,
-# so the wall times say little; the floor's own wall time was 11.8 s at 1x):
+# of 57e8472 on 9 December 2026 (load average 7 to 9 on the 2 cores from other builds):
 #   scale      records    in MiB   wall s    cpu s   records/s cpu us/rec peak MiB
-#   1x ref     1258046     402.5    39.41     6.61       31922      5.25      119
-#   1x         1258046     402.5    44.42     5.26       28322      4.18      175
-#   4x ref     5032046    1587.1   169.40    23.53       29705      4.68      155
-#   4x         5032046    1587.1    57.63    16.89       87316      3.36      236
+#   1x ref     1258046     402.5     8.80     6.07      142960      4.82      119
+#   1x         1258046     402.5     6.71     4.65      187488      3.70      137
+#   4x ref     5032046    1587.1    33.68    24.43      149408      4.85      155
+#   4x         5032046    1587.1    19.34    18.22      260189      3.62      172
 # The main thread then carries 86% of the samples at 1x; its largest items are the kernel's
 # copy of written bytes (19%), memmove (8%) and the copy of read bytes (6%).
 set -euo pipefail
