@@ -2,6 +2,8 @@
 // last failure and moving.
 #include "common/file.h"
 
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -11,14 +13,34 @@
 namespace ks {
 namespace {
 
-FileFaultHook& FaultHook() {
-  static FileFaultHook hook;
-  return hook;
+// The engine reads and writes on threads of its own too: a hook is set and consulted under
+// a lock, and a call keeps the hook it started with.
+template <typename Hook>
+class HookSlot {
+ public:
+  void Set(Hook hook) {
+    auto shared = hook ? std::make_shared<const Hook>(std::move(hook)) : nullptr;
+    std::lock_guard<std::mutex> guard(lock_);
+    hook_ = std::move(shared);
+  }
+  std::shared_ptr<const Hook> Get() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return hook_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::shared_ptr<const Hook> hook_;
+};
+
+HookSlot<FileFaultHook>& FaultHook() {
+  static HookSlot<FileFaultHook> slot;
+  return slot;
 }
 
-FileOperationHook& OperationHook() {
-  static FileOperationHook hook;
-  return hook;
+HookSlot<FileOperationHook>& OperationHook() {
+  static HookSlot<FileOperationHook> slot;
+  return slot;
 }
 
 std::optional<FileFailure>& LastFailure() {
@@ -28,13 +50,13 @@ std::optional<FileFailure>& LastFailure() {
 
 }  // namespace
 
-void SetFileFaultHook(FileFaultHook hook) { FaultHook() = std::move(hook); }
+void SetFileFaultHook(FileFaultHook hook) { FaultHook().Set(std::move(hook)); }
 
-void SetFileOperationHook(FileOperationHook hook) { OperationHook() = std::move(hook); }
+void SetFileOperationHook(FileOperationHook hook) { OperationHook().Set(std::move(hook)); }
 
 bool RefusedByFaultHook(FileOperation operation, const std::string& path) {
-  const FileOperationHook& hook = OperationHook();
-  if (!hook || hook(operation, path)) return false;
+  const std::shared_ptr<const FileOperationHook> hook = OperationHook().Get();
+  if (!hook || (*hook)(operation, path)) return false;
   RecordIoError();
   return !FileOperationFailed(operation, path);
 }
@@ -88,9 +110,9 @@ std::string DescribeFileFailure(const FileFailure& failure) {
 }
 
 int64_t AllowedByFaultHook(const std::string& path, bool is_write, uint64_t offset, size_t size) {
-  const FileFaultHook& hook = FaultHook();
+  const std::shared_ptr<const FileFaultHook> hook = FaultHook().Get();
   if (!hook) return static_cast<int64_t>(size);
-  return hook(path, is_write, offset, size);
+  return (*hook)(path, is_write, offset, size);
 }
 
 File::~File() { Close(); }

@@ -45,6 +45,11 @@ class File {
   bool Truncate(uint64_t size);
   // Flushes what was written to the file down to stable storage (fsync).
   bool Sync();
+  // Starts writing length bytes at offset, written before, to the disk and returns without
+  // waiting, so that a file written front to back streams to the disk as it grows and the
+  // final Sync finds little left (sync_file_range on Linux). Where the system writes dirty
+  // pages steadily by itself (Windows' lazy writer) or offers no such call, nothing to do.
+  bool StartWriteBack(uint64_t offset, uint64_t length);
   // -1 on an error.
   int64_t Size() const;
 

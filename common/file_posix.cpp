@@ -120,6 +120,20 @@ bool File::Sync() {
   return ::fsync(Fd(handle_)) == 0 || FileOperationFailed(FileOperation::kFlush, path_);
 }
 
+bool File::StartWriteBack(uint64_t offset, uint64_t length) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  if (::sync_file_range(Fd(handle_), static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE) == 0) {
+    return true;
+  }
+  // A file system without the call writes everything at the final flush instead.
+  return errno == EINVAL || errno == ESPIPE || errno == ENOSYS || errno == EOPNOTSUPP;
+#else
+  (void)offset;
+  (void)length;
+  return true;
+#endif
+}
+
 int64_t File::Size() const {
   struct stat st {};
   if (::fstat(Fd(handle_), &st) != 0) return -1;

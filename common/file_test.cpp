@@ -32,6 +32,7 @@ TEST_F(FileTest, WritesAndReadsAtOffsets) {
   File f;
   ASSERT_TRUE(f.Open(path_, File::Mode::kCreate));
   ASSERT_TRUE(f.WriteAt(4, "abcd", 4));
+  EXPECT_TRUE(f.StartWriteBack(0, 8));
   EXPECT_EQ(f.Size(), 8);
   char buf[8] = {};
   EXPECT_EQ(f.ReadAt(6, buf, 8), 2);  // short at the end

@@ -295,7 +295,7 @@ TEST_F(DataModulesTest, DeclaredFieldsOfTheSets) {
         &d.cbtFirmFind, &d.cbtModel, &d.cbtModelFind, &d.cbtCountry, &d.cbtCountryFind, &d.cbttVolume,
         &d.cbttVolumeFind, &d.cbttGroup, &d.cbttGroupFind, &d.cbtPeople, &d.cbtPeopleFind, &d.cbtDuties,
         &d.cbtDutiesFind, &d.cbtCurrExch, &d.cbtCurrExchFind}) {
-    if (!set->Active()) OpenTableSet(*set, window_);
+    if (!set->Active()) OpenTableSet(*set);
     int text_fields = 0;
     for (const TFieldNode& node : set->Nodes()) {
       const TField* field = set->FindField(node.Name);

@@ -1,5 +1,6 @@
 #include "legacy/paradox_blob_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/byte_order.h"
@@ -19,6 +20,8 @@ constexpr uint8_t kOwnBlockIndex = 0xFF;
 constexpr int kSlotsPerBlock = 64;
 constexpr uint32_t kSlotTable = 12;  // slot i's entry is at 12 + 5 * i
 constexpr uint32_t kOwnBlockData = 9;  // type, size, length, modification number
+// Bytes read in one go: many memos' worth, few system calls for a whole archive.
+constexpr size_t kWindowBytes = 256 << 10;
 
 }  // namespace
 
@@ -37,24 +40,49 @@ void ParadoxBlobFile::Open(const std::string& path) {
     Fail(std::string("не открывается файл примечаний: ") + Cp1251ToUtf8(SystemErrorText()));
   }
   const int64_t size = file_.Size();
-  if (size < 0) Fail("не читается размер файла примечаний");
+  if (size < 0) Fail("не читается размер файла примечаний: " + Cp1251ToUtf8(SystemErrorText()));
   size_ = static_cast<uint64_t>(size);
   uint8_t head[3];
   if (size_ < kBlockSize) Fail("файл примечаний короче заголовка");
-  ReadExact(0, head, sizeof head);
+  ReadFromFile(0, head, sizeof head);
   if (head[0] != kHeaderBlock) Fail("файл примечаний без заголовка");
 }
 
 void ParadoxBlobFile::Close() {
   file_.Close();
   size_ = 0;
+  window_.clear();
+  window_.shrink_to_fit();
+  window_base_ = 0;
+}
+
+void ParadoxBlobFile::ReadFromFile(uint64_t offset, void* data, size_t size) const {
+  const int64_t got = file_.ReadAt(offset, data, size);
+  if (got < 0) Fail("ошибка чтения файла примечаний: " + Cp1251ToUtf8(SystemErrorText()));
+  if (got < static_cast<int64_t>(size)) Fail("файл примечаний обрывается");
 }
 
 void ParadoxBlobFile::ReadExact(uint64_t offset, void* data, size_t size) const {
   if (offset > size_ || size > size_ - offset) Fail("ссылка на примечание за пределами файла примечаний");
-  const int64_t got = file_.ReadAt(offset, data, size);
-  if (got < 0) Fail("ошибка чтения файла примечаний: " + Cp1251ToUtf8(SystemErrorText()));
-  if (got < static_cast<int64_t>(size)) Fail("файл примечаний обрывается");
+  if (offset >= window_base_ && offset + size <= window_base_ + window_.size()) {
+    std::memcpy(data, window_.data() + (offset - window_base_), size);
+    return;
+  }
+  if (size > kWindowBytes) {
+    ReadFromFile(offset, data, size);
+    return;
+  }
+  // From the block holding offset on: the request lies inside however it is placed.
+  const uint64_t base = offset - offset % kBlockSize;
+  window_.resize(static_cast<size_t>(std::min<uint64_t>(kWindowBytes + kBlockSize, size_ - base)));
+  window_base_ = base;
+  try {
+    ReadFromFile(base, window_.data(), window_.size());
+  } catch (...) {
+    window_.clear();
+    throw;
+  }
+  std::memcpy(data, window_.data() + (offset - base), size);
 }
 
 std::string ParadoxBlobFile::Read(const ParadoxBlobPointer& pointer) const {

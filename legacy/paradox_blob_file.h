@@ -3,9 +3,12 @@
 // leader kept in the record. Each value is found through the 10-byte pointer of its field,
 // either in a block of its own (type 2) or as one of up to 64 slots of a shared block
 // (type 3). Every offset and length is checked against the file before it is used.
+// Memos are read in about the order they lie in the file, a few bytes at a time, so the
+// file is read in windows of many blocks and each value served from the window.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/file.h"
 
@@ -40,9 +43,14 @@ class ParadoxBlobFile {
   std::string ReadOwnBlock(const ParadoxBlobPointer& pointer) const;
   std::string ReadSlot(const ParadoxBlobPointer& pointer) const;
   void ReadExact(uint64_t offset, void* data, size_t size) const;
+  // Reads exactly size bytes at offset straight from the file; a failed or short read fails.
+  void ReadFromFile(uint64_t offset, void* data, size_t size) const;
 
   File file_;
   uint64_t size_ = 0;
+  // The bytes read last, from window_base_ (a block boundary) on.
+  mutable std::vector<uint8_t> window_;
+  mutable uint64_t window_base_ = 0;
 };
 
 }  // namespace ks

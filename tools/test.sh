@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the whole suite on the build made by tools/setup.sh: every ctest case, then the same
 # cases once more under AddressSanitizer and UndefinedBehaviorSanitizer (a second build in
-# build-asan; KS_SANITIZE=0 leaves it out), then each fuzz target for a fixed number of inputs
+# build-asan; KS_SANITIZE=0 leaves it out), the tests of the threads under ThreadSanitizer
+# (build-tsan; KS_TSAN=0 leaves it out), then each fuzz target for a fixed number of inputs
 # on its committed corpus, and at last the Windows build under Wine (tools/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +20,19 @@ if [ "${KS_SANITIZE:-1}" != 0 ]; then
     exit 1
   fi
   (cd build-asan && ctest --output-on-failure -j"$(nproc)" --timeout 600)
+fi
+
+if [ "${KS_TSAN:-1}" != 0 ]; then
+  # The tests that run the engine's threads (index runs sorted and written out while the
+  # table is appended to), under ThreadSanitizer: any data race fails them.
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+  cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKS_TSAN=ON >/dev/null
+  if ! cmake --build build-tsan -j"$(nproc)" --target xbase_test >build-tsan/build.log 2>&1; then
+    tail -60 build-tsan/build.log
+    echo "thread sanitizer build failed (whole log in build-tsan/build.log)" >&2
+    exit 1
+  fi
+  build-tsan/db/engine/xbase/xbase_test --gtest_filter='KeyRuns*:SpilledIndex*'
 fi
 
 bash tools/fuzz.sh "${FUZZ_RUNS:-10000}"

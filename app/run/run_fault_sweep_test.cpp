@@ -27,7 +27,7 @@
 #include "common/exception.h"
 #include "common/file.h"
 #include "common/platform.h"
-#include "legacy/testing/temp_dir.h"
+#include "common/testing/temp_dir.h"
 #ifdef KS_LEGACY_WRITER
 #include "app/testing/sample_database.h"
 #endif

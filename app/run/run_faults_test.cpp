@@ -203,7 +203,7 @@ TEST_F(RunFaultsTest, LegacyReadFailureInTheMiddleOfAStage) {
   // The memos of the documents cannot be read past their first blocks, in the run and in
   // the check.
   SetFileFaultHook([](const std::string& path, bool is_write, uint64_t offset, size_t size) -> int64_t {
-    if (!is_write && EndsWith(path, "Document.MB") && offset > 8192) return -1;
+    if (!is_write && EndsWith(path, "Document.MB") && offset + size > 8192) return -1;
     return static_cast<int64_t>(size);
   });
   for (const bool check : {true, false}) {

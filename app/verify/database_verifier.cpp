@@ -1,8 +1,13 @@
 #include "app/verify/database_verifier.h"
 
+#include <algorithm>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "app/report/conversion_report.h"
 #include "common/codepage.h"
@@ -160,18 +165,85 @@ struct CounterRow {
   int64_t recno = 0;
 };
 
+// What the check of one table found.
+struct TableCheck {
+  TableVerification table;
+  std::vector<VerificationFinding> findings;  // the first kVerificationFindingLimit
+  std::vector<CounterRow> counter_rows;       // of LINES
+  std::optional<int64_t> largest_uid;
+};
+
 class Verifier : NonCopyable {
  public:
   Verifier() : engine_(code4initP()) {}
   ~Verifier() { code4initUndo(engine_); }
 
+  // The tables are read in two parts at once, the second by a verifier of its own on a
+  // thread; the results come together in the tables' order, as if read one by one.
   DatabaseVerification Run(const std::string& directory, const std::vector<ExpectedTable>& tables) {
-    for (const ExpectedTable& expected : tables) CheckTable(WithTrailingDelimiter(directory), expected);
+    const std::string dir = WithTrailingDelimiter(directory);
+    std::vector<TableCheck> checks(tables.size());
+    const std::vector<bool> second_part = SplitBySize(dir, tables);
+    Verifier other;
+    std::exception_ptr failure;
+    std::thread second([&] {
+      try {
+        for (size_t i = 0; i < tables.size(); ++i) {
+          if (second_part[i]) checks[i] = other.CheckTable(dir, tables[i]);
+        }
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    });
+    try {
+      for (size_t i = 0; i < tables.size(); ++i) {
+        if (!second_part[i]) checks[i] = CheckTable(dir, tables[i]);
+      }
+    } catch (...) {
+      second.join();
+      throw;
+    }
+    second.join();
+    if (failure) std::rethrow_exception(failure);
+    for (TableCheck& check : checks) Absorb(check);
     CheckCounters();
     return std::move(result_);
   }
 
  private:
+  // Which tables the second part reads: about half the bytes, the largest tables spread.
+  static std::vector<bool> SplitBySize(const std::string& dir, const std::vector<ExpectedTable>& tables) {
+    std::vector<std::pair<int64_t, size_t>> sizes;
+    for (size_t i = 0; i < tables.size(); ++i) {
+      const std::string path = FindFileIgnoringCase(dir, tables[i].file);
+      File file;
+      sizes.emplace_back(!path.empty() && file.Open(path, File::Mode::kReadOnly) ? file.Size() : 0, i);
+    }
+    std::sort(sizes.begin(), sizes.end(), std::greater<>());
+    std::vector<bool> second(tables.size(), false);
+    int64_t first_bytes = 0, second_bytes = 0;
+    for (const auto& [size, i] : sizes) {
+      second[i] = second_bytes < first_bytes;
+      (second[i] ? second_bytes : first_bytes) += std::max<int64_t>(size, 0);
+    }
+    return second;
+  }
+
+  void Absorb(TableCheck& check) {
+    result_.tables.push_back(check.table);
+    result_.discrepancies += check.table.discrepancies;
+    for (VerificationFinding& finding : check.findings) {
+      if (result_.findings.size() < kVerificationFindingLimit) result_.findings.push_back(std::move(finding));
+    }
+    counter_rows_.insert(counter_rows_.end(), check.counter_rows.begin(), check.counter_rows.end());
+    if (check.largest_uid) largest_uids_[Lower(check.table.file)] = *check.largest_uid;
+  }
+
+  void Find(TableCheck& check, const std::string& file, const std::string& where, const std::string& what) {
+    ++check.table.discrepancies;
+    if (check.findings.size() < kVerificationFindingLimit) check.findings.push_back({file, where, what});
+  }
+  // A finding of the counters, made once every table is in the result.
   void Find(TableVerification& table, const std::string& file, const std::string& where, const std::string& what) {
     ++table.discrepancies;
     ++result_.discrepancies;
@@ -182,37 +254,44 @@ class Verifier : NonCopyable {
     return W("запись ") + std::to_string(recno) + (field.empty() ? "" : W(", поле ") + field);
   }
 
-  void CheckTable(const std::string& directory, const ExpectedTable& expected) {
-    result_.tables.emplace_back();
-    TableVerification& table = result_.tables.back();
+  TableCheck CheckTable(const std::string& directory, const ExpectedTable& expected) {
+    TableCheck check;
+    TableVerification& table = check.table;
     const std::string path = FindFileIgnoringCase(directory, expected.file);
     table.file = path.empty() ? Lower(expected.file) : path.substr(directory.size());
     table.expected_records = expected.records;
-    if (path.empty()) return Find(table, table.file, "", W("файл таблицы не найден"));
+    if (path.empty()) {
+      Find(check, table.file, "", W("файл таблицы не найден"));
+      return check;
+    }
 
     code4errorCode(engine_, 0);
     Data4* data = d4open(engine_, path.c_str());
-    if (data == nullptr) return Find(table, table.file, "", WhyNotOpened(path, table.file, code4errorCode(engine_, 0)));
+    if (data == nullptr) {
+      Find(check, table.file, "", WhyNotOpened(path, table.file, code4errorCode(engine_, 0)));
+      return check;
+    }
     table.opened = true;
     // What a reader meets beside the records: the index the header claims, the end of the
     // records, the memo file's free space.
     std::vector<xbase::TableFileFault> faults;
     if (const int code = xbase::InspectTableFiles(path, &faults); code != 0) {
-      Find(table, table.file, "", W("файлы таблицы не читаются: ") + EngineFault(code));
+      Find(check, table.file, "", W("файлы таблицы не читаются: ") + EngineFault(code));
     }
     for (const xbase::TableFileFault& fault : faults) {
       const VerificationFinding finding = Described(fault, directory);
-      Find(table, finding.file, finding.where, finding.what);
+      Find(check, finding.file, finding.where, finding.what);
     }
     table.records = d4recCountDo(data);
     if (table.records != table.expected_records) {
-      Find(table, table.file, "",
+      Find(check, table.file, "",
            W("в файле " + CountOf(table.records, "запись", "записи", "записей") + ", а преобразование записало ") +
                std::to_string(table.expected_records));
     }
-    ReadRecords(data, table);
+    ReadRecords(data, check);
     d4close(data);
     code4errorCode(engine_, 0);
+    return check;
   }
 
   // Why the engine refused a table: what the header promises against what the file holds,
@@ -240,7 +319,8 @@ class Verifier : NonCopyable {
     return W("таблица не открывается: ") + EngineFault(code);
   }
 
-  void ReadRecords(Data4* data, TableVerification& table) {
+  void ReadRecords(Data4* data, TableCheck& check) {
+    TableVerification& table = check.table;
     std::vector<Field> fields;
     for (short j = 1; j <= d4numFields(data); ++j) {
       Field4* f = d4fieldJ(data, j);
@@ -265,29 +345,29 @@ class Verifier : NonCopyable {
       const int64_t recno = d4recNoLow(data);
       ++table.records_read;
       if (record[0] != ' ' && record[0] != '*') {
-        Find(table, table.file, At(recno), W("метка удаления не пробел и не \"*\": ") + Shown(record, 1));
+        Find(check, table.file, At(recno), W("метка удаления не пробел и не \"*\": ") + Shown(record, 1));
       }
       for (const Field& f : fields) {
         switch (f.type) {
           case 'N':
           case 'F':
             if (!IsNumberText(f.bytes, f.len)) {
-              Find(table, table.file, At(recno, f.name), W("не число: ") + Shown(f.bytes, f.len));
+              Find(check, table.file, At(recno, f.name), W("не число: ") + Shown(f.bytes, f.len));
             }
             break;
           case 'D':
             // A damaged header may give a date field another width.
             if (f.len != 8 || !IsDateText(f.bytes)) {
-              Find(table, table.file, At(recno, f.name), W("не дата: ") + Shown(f.bytes, f.len));
+              Find(check, table.file, At(recno, f.name), W("не дата: ") + Shown(f.bytes, f.len));
             }
             break;
           case 'L':
             if (!IsLogicalText(f.bytes[0])) {
-              Find(table, table.file, At(recno, f.name), W("не логическое значение: ") + Shown(f.bytes, 1));
+              Find(check, table.file, At(recno, f.name), W("не логическое значение: ") + Shown(f.bytes, 1));
             }
             break;
           case 'M':
-            CheckMemo(f, recno, table, memo_file);
+            CheckMemo(f, recno, check, memo_file);
             break;
         }
       }
@@ -299,29 +379,30 @@ class Verifier : NonCopyable {
       if (is_counter_table && IntegerValue(next_uid->bytes, next_uid->len, value)) {
         std::string name(tblname->bytes, tblname->len);
         name.erase(name.find_last_not_of(' ') + 1);
-        counter_rows_.push_back({name, value, recno});
+        check.counter_rows.push_back({name, value, recno});
       }
     }
     if (rc < 0 || table.records_read != table.records) {
       const int code = code4errorCode(engine_, 0);
-      Find(table, table.file, At(table.records_read + 1),
+      Find(check, table.file, At(table.records_read + 1),
            W("чтение прервано: ") + EngineFault(rc < 0 ? rc : code != 0 ? code : e4read));
     }
-    if (any_uid) largest_uids_[Lower(table.file)] = largest_uid;
+    if (any_uid) check.largest_uid = largest_uid;
   }
 
-  void CheckMemo(const Field& f, int64_t recno, TableVerification& table, const std::string& memo_file) {
+  void CheckMemo(const Field& f, int64_t recno, TableCheck& check, const std::string& memo_file) {
+    TableVerification& table = check.table;
     bool none = false;
     int64_t block = 0;
     if (!MemoBlock(f.bytes, f.len, none, block)) {
-      return Find(table, table.file, At(recno, f.name), W("указатель memo не число: ") + Shown(f.bytes, f.len));
+      return Find(check, table.file, At(recno, f.name), W("указатель memo не число: ") + Shown(f.bytes, f.len));
     }
     if (none) return;
     ++table.memos;
     code4errorCode(engine_, 0);
     f4memoLen(f.handle);
     if (const int code = code4errorCode(engine_, 0); code != 0) {
-      Find(table, memo_file, W("блок ") + std::to_string(block) + " (" + table.file + ", " + At(recno, f.name) + ")",
+      Find(check, memo_file, W("блок ") + std::to_string(block) + " (" + table.file + ", " + At(recno, f.name) + ")",
            code == e4data ? W("указатель ведёт за пределы файла или заголовок блока повреждён")
                           : EngineFault(code));
     }

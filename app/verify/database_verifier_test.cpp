@@ -179,5 +179,26 @@ TEST_F(DatabaseVerifierTest, EachDamageIsFoundWithItsFileAndPlaceAndTheFilesStay
   }
 }
 
+TEST_F(DatabaseVerifierTest, FindingsInSeveralTablesComeInTheTablesOrderThenTheCounters) {
+  // The tables are read in two parts at once; the findings must not show it.
+  fs::resize_file(database_ + "goods.dbf", fs::file_size(database_ + "goods.dbf") - 1000);
+  Put("lines.dbf", 5, "NEXTUID", "100");
+  Put("doc.dbf", 3, "FSUM", "12a45.0");
+  Put("doc.dbf", 2, "FCOMPLEX", "999999");
+  ++expected_[7].records;
+  const DatabaseVerification verification = VerifyDatabase(database_, expected_);
+  std::vector<std::string> files;
+  for (const VerificationFinding& finding : verification.findings) files.push_back(Cp1251ToUtf8(finding.file));
+  std::vector<std::string> in_table_order;
+  for (const ExpectedTable& table : expected_) {
+    const std::string name = UpperCp1251(table.file);
+    if (name == "DOC.DBF") in_table_order.insert(in_table_order.end(), {"doc.fpt", "doc.dbf"});
+    if (name == "GOODS.DBF") in_table_order.push_back("goods.dbf");
+    if (name == "MODEL.DBF") in_table_order.push_back("model.dbf");
+  }
+  in_table_order.push_back("lines.dbf");
+  EXPECT_EQ(files, in_table_order) << testing::Joined(VerificationLines(verification));
+}
+
 }  // namespace
 }  // namespace ks

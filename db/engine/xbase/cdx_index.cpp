@@ -208,8 +208,11 @@ void CompoundIndex::LimitKeyMemory(size_t bytes) {
   std::random_device random;
   char token[16];
   std::snprintf(token, sizeof token, "%08x", unsigned(random()));
+  // Each tag holds two buffers while a full one is sorted and written out: half each. The
+  // tags fill up together; their runs are sorted one at a time.
+  const auto one_at_a_time = std::make_shared<std::mutex>();
   for (size_t t = 0; t < tags_.size(); ++t) {
-    tags_[t]->SpillTo(SpillFileName(path_, token, t), bytes / tags_.size());
+    tags_[t]->SpillTo(SpillFileName(path_, token, t), bytes / tags_.size() / 2, one_at_a_time);
   }
 }
 

@@ -56,7 +56,9 @@ class Tag {
   bool EndRecNo(bool first, uint32_t* recno) const;
   // Appended records' entries wait apart from Keys() until they are read; beyond
   // buffer_bytes they go to sorted runs in a temporary file at path.
-  void SpillTo(std::string path, size_t buffer_bytes) { appended_.SetSpill(std::move(path), buffer_bytes); }
+  void SpillTo(std::string path, size_t buffer_bytes, std::shared_ptr<std::mutex> one_at_a_time) {
+    appended_.SetSpill(std::move(path), buffer_bytes, std::move(one_at_a_time));
+  }
   // Calls visit for every entry in order without gathering the appended ones in memory;
   // stops at visit's first non-zero result and returns it, e4read when a run cannot be
   // read back.

@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <utility>
 
 #include "db/engine/xbase/key_list.h"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace ks::xbase {
 
@@ -71,10 +77,14 @@ class KeyRuns::Source {
 
 KeyRuns::KeyRuns(size_t entry_size) : entry_size_(entry_size) {}
 
-KeyRuns::~KeyRuns() { Clear(); }
+KeyRuns::~KeyRuns() {
+  FinishSpill(false);
+  Clear();
+}
 
-void KeyRuns::SetSpill(std::string path, size_t buffer_bytes) {
+void KeyRuns::SetSpill(std::string path, size_t buffer_bytes, std::shared_ptr<std::mutex> one_at_a_time) {
   path_ = std::move(path);
+  one_at_a_time_ = std::move(one_at_a_time);
   buffer_limit_ = std::max<size_t>(1, buffer_bytes / entry_size_);
 }
 
@@ -93,21 +103,29 @@ void KeyRuns::Add(const uint8_t* entry) {
   if (buffer_limit_ != 0 && buffer_.size() >= buffer_limit_ * entry_size_) Spill();
 }
 
-void KeyRuns::SortBuffer() {
-  const size_t n = buffer_.size() / entry_size_;
+KeyRuns::Run KeyRuns::SortedRun(std::vector<uint8_t>& data) const {
+  const size_t n = data.size() / entry_size_;
   // Keys that grow with the record number arrive sorted already.
   bool in_order = true;
   for (size_t i = 1; i < n && in_order; ++i) {
-    in_order = KeyList::Compare(&buffer_[(i - 1) * entry_size_], &buffer_[i * entry_size_], entry_size_) < 0;
+    in_order = KeyList::Compare(&data[(i - 1) * entry_size_], &data[i * entry_size_], entry_size_) < 0;
   }
-  if (in_order) return;
-  std::vector<uint32_t> order;
-  KeyList::SortedOrder(buffer_.data(), n, entry_size_, order);
-  std::vector<uint8_t> sorted(buffer_.size());
-  for (size_t i = 0; i < n; ++i) {
-    std::memcpy(sorted.data() + i * entry_size_, buffer_.data() + size_t(order[i]) * entry_size_, entry_size_);
+  Run run;
+  run.count = n;
+  if (in_order) {
+    run.data.swap(data);
+  } else {
+    std::vector<uint32_t> order;
+    KeyList::SortedOrder(data.data(), n, entry_size_, order);
+    run.data.resize(data.size());
+    for (size_t i = 0; i < n; ++i) {
+      std::memcpy(run.data.data() + i * entry_size_, data.data() + size_t(order[i]) * entry_size_, entry_size_);
+    }
+    data.clear();
   }
-  buffer_.swap(sorted);
+  run.first.assign(run.data.begin(), run.data.begin() + entry_size_);
+  run.last.assign(run.data.end() - entry_size_, run.data.end());
+  return run;
 }
 
 bool KeyRuns::ToFile(Run& run) {
@@ -116,37 +134,67 @@ bool KeyRuns::ToFile(Run& run) {
   if (!file_.WriteAt(file_end_, run.data.data(), run.data.size())) return false;
   run.offset = file_end_;
   file_end_ += run.data.size();
-  run.data.clear();
-  run.data.shrink_to_fit();
   return true;
-}
-
-KeyRuns::Run KeyRuns::SortedRunOfBuffer() {
-  SortBuffer();
-  Run run;
-  run.count = buffer_.size() / entry_size_;
-  run.first.assign(buffer_.begin(), buffer_.begin() + entry_size_);
-  run.last.assign(buffer_.end() - entry_size_, buffer_.end());
-  run.data.swap(buffer_);
-  return run;
 }
 
 void KeyRuns::Spill() {
   if (buffer_.empty()) return;
-  Run run = SortedRunOfBuffer();
-  ToFile(run);  // else nothing is lost: the run stays in memory
-  runs_.push_back(std::move(run));
+  FinishSpill();
+  spilling_.swap(buffer_);  // the buffer gathers on in the memory the last spill gave back
+  spill_pending_ = true;
+  auto work = [this] {
+    try {
+      std::unique_lock<std::mutex> turn;
+      if (one_at_a_time_) turn = std::unique_lock<std::mutex>(*one_at_a_time_);
+      spilled_ = SortedRun(spilling_);
+      if (ToFile(spilled_)) {
+        // Its bytes are on file: the memory serves the next buffer.
+        spilling_ = std::move(spilled_.data);
+        spilling_.clear();
+        std::vector<uint8_t>().swap(spilled_.data);
+      }  // else nothing is lost: the run stays in memory
+#ifdef __GLIBC__
+      // The sort's scratch memory goes back to the system now: a thread allocates from an
+      // arena of its own, which would otherwise keep it after the thread is gone.
+      malloc_trim(0);
+#endif
+    } catch (...) {
+      spill_failure_ = std::current_exception();
+    }
+  };
+  try {
+    spiller_ = std::thread(work);
+  } catch (const std::system_error&) {
+    work();  // no thread to be had: the run is made here
+  }
+}
+
+void KeyRuns::FinishSpill(bool rethrow) {
+  if (!spill_pending_) return;
+  if (spiller_.joinable()) spiller_.join();
+  spill_pending_ = false;
+  if (spill_failure_) {
+    std::exception_ptr failure = std::exchange(spill_failure_, nullptr);
+    spilled_ = Run();
+    if (rethrow) std::rethrow_exception(failure);
+    return;
+  }
+  runs_.push_back(std::move(spilled_));
+  spilled_ = Run();
 }
 
 int KeyRuns::Merge(const std::function<int(const uint8_t*)>& visit) {
+  FinishSpill();
+  std::vector<uint8_t>().swap(spilling_);
   // A run left in memory by an earlier merge goes to the file now, so that no more than
   // one buffer's worth stays in memory however often the index is written.
   for (Run& run : runs_) {
-    if (!run.data.empty()) ToFile(run);
+    if (!run.data.empty() && ToFile(run)) std::vector<uint8_t>().swap(run.data);
   }
   if (!buffer_.empty()) {
     // What gathered since the last full buffer joins as one more run, in memory.
-    runs_.push_back(SortedRunOfBuffer());
+    runs_.push_back(SortedRun(buffer_));
+    std::vector<uint8_t>().swap(buffer_);
   }
   std::vector<std::unique_ptr<Source>> sources;
   for (const Run& run : runs_) {
@@ -198,6 +246,9 @@ int KeyRuns::Merge(const std::function<int(const uint8_t*)>& visit) {
 }
 
 void KeyRuns::Clear() {
+  FinishSpill(false);  // its entries go with the rest
+  spilling_.clear();
+  spilling_.shrink_to_fit();
   buffer_.clear();
   buffer_.shrink_to_fit();
   runs_.clear();

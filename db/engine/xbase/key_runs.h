@@ -5,12 +5,20 @@
 // memory a tag takes does not grow with the table. Writing the index merges the runs in
 // one pass, straight into the file's pages. The temporary file lives beside the index and
 // is removed by Clear and by the destructor, whatever happened before.
+//
+// A full buffer is sorted and written out on a thread of its own while the next one
+// gathers: at most one run is in the making, and it is awaited before anything else looks
+// at the runs or the file. What that thread throws is thrown again by the call that
+// awaits it (Add or Merge).
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/file.h"
@@ -25,8 +33,9 @@ class KeyRuns {
   KeyRuns& operator=(const KeyRuns&) = delete;
 
   // Where full buffers go and how many bytes the buffer may hold. Without a path every
-  // run stays in memory.
-  void SetSpill(std::string path, size_t buffer_bytes);
+  // run stays in memory. The runs of all holders of one_at_a_time are made one after the
+  // other, so that the memory a sort takes is needed once, not once per tag.
+  void SetSpill(std::string path, size_t buffer_bytes, std::shared_ptr<std::mutex> one_at_a_time = nullptr);
 
   size_t Count() const { return count_; }
   bool Empty() const { return count_ == 0; }
@@ -50,14 +59,17 @@ class KeyRuns {
   };
   class Source;
 
-  // Sorts the buffer and writes it out as a run (kept in memory when the file fails).
+  // Hands the full buffer to the spilling thread, which sorts it and writes it out as a
+  // run (kept in memory when the file fails); the next buffer gathers meanwhile.
   void Spill();
-  // Moves a run held in memory to the end of the temporary file; false when it stays.
+  // Waits for the run in the making and adds it to the runs. Rethrows what the thread threw
+  // unless told to drop it (Clear and the destructor drop every entry anyway).
+  void FinishSpill(bool rethrow = true);
+  // Writes a run held in memory to the end of the temporary file; false when it stays.
+  // The run's bytes stay with it either way.
   bool ToFile(Run& run);
-  // The buffer, sorted in place.
-  void SortBuffer();
-  // The buffer, sorted, as a run in memory; the buffer is left empty. Not for an empty buffer.
-  Run SortedRunOfBuffer();
+  // The entries, as a run in memory; data is left empty. Not for empty data.
+  Run SortedRun(std::vector<uint8_t>& data) const;
 
   size_t entry_size_;
   size_t count_ = 0;
@@ -68,6 +80,15 @@ class KeyRuns {
   std::vector<uint8_t> buffer_;  // unsorted newcomers
   std::vector<uint8_t> smallest_, largest_;
   std::vector<Run> runs_;
+
+  // The spilling thread and what it works on; the owner touches neither while it runs,
+  // nor the file.
+  std::thread spiller_;
+  std::vector<uint8_t> spilling_;  // the full buffer, given to the thread
+  Run spilled_;                    // the thread's result
+  std::exception_ptr spill_failure_;
+  bool spill_pending_ = false;  // a run is in the making (on the thread, or made here)
+  std::shared_ptr<std::mutex> one_at_a_time_;
 };
 
 }  // namespace ks::xbase

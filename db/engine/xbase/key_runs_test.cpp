@@ -4,9 +4,11 @@
 #include "db/engine/xbase/key_runs.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <stdexcept>
 
 #include "common/file.h"
 #include "db/engine/xbase/key_list.h"
@@ -83,7 +85,7 @@ TEST_F(KeyRunsTest, RunsStayInMemoryWhenTheFileFailsAndReadFailuresAreReported) 
   {
     KeyRuns runs(kEntry);
     runs.SetSpill(Path("keys.tmp"), 64 * kEntry);
-    bool fail = false;
+    std::atomic<bool> fail = false;  // read by the spilling thread
     SetFileFaultHook([&](const std::string& path, bool is_write, uint64_t, size_t size) -> int64_t {
       return fail && path == Path("keys.tmp") && is_write ? -1 : int64_t(size);
     });
@@ -102,6 +104,30 @@ TEST_F(KeyRunsTest, RunsStayInMemoryWhenTheFileFailsAndReadFailuresAreReported) 
     SetFileFaultHook(nullptr);
   }
   EXPECT_TRUE(TemporaryFiles().empty());  // the destructor removes the file
+}
+
+TEST_F(KeyRunsTest, AFailureOnTheSpillingThreadReachesTheNextCallWithItsCause) {
+  SetFileFaultHook([&](const std::string& path, bool is_write, uint64_t, size_t size) -> int64_t {
+    if (is_write && path == Path("keys.tmp")) throw std::runtime_error("the disk went away");
+    return int64_t(size);
+  });
+  const auto entries = Spread(200, 5);
+  for (const bool by_merge : {true, false}) {
+    SCOPED_TRACE(by_merge ? "merge" : "next spill");
+    KeyRuns runs(kEntry);
+    runs.SetSpill(Path("keys.tmp"), 64 * kEntry);
+    std::string caught;
+    try {
+      // The first run goes to the thread at the 64th entry; the second spill awaits it.
+      for (size_t i = 0; i < (by_merge ? 64 : entries.size()); ++i) {
+        runs.Add(reinterpret_cast<const uint8_t*>(entries[i].data()));
+      }
+      if (by_merge) runs.Merge([](const uint8_t*) { return 0; });
+    } catch (const std::runtime_error& e) {
+      caught = e.what();
+    }
+    EXPECT_EQ(caught, "the disk went away");
+  }
 }
 
 // A goods-like table, its appended keys spilled to runs or not: the same index file.

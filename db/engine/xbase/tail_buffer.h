@@ -2,6 +2,8 @@
 // Write-behind for data that grows at the end of a file (appended records, new memo
 // blocks): bytes past `base` are gathered in memory and written in large pieces. Reads
 // of that region are served from memory, so every cursor sees the new data at once.
+// Every few megabytes written, the system is asked to start writing them to the disk: the
+// file streams out as it grows instead of waiting, all of it, for the final flush.
 
 #include <cstdint>
 #include <cstring>
@@ -14,9 +16,11 @@ namespace ks::xbase {
 class TailBuffer {
  public:
   static constexpr size_t kLimit = 1 << 20;
+  static constexpr uint64_t kWriteBackBytes = 4 << 20;
 
   void Reset(uint64_t base) {
     base_ = base;
+    written_back_ = base;
     data_.clear();
   }
   uint64_t Base() const { return base_; }
@@ -51,11 +55,16 @@ class TailBuffer {
     if (!ok) return false;
     base_ += n;
     data_.clear();
+    if (base_ - written_back_ >= kWriteBackBytes) {
+      if (!file.StartWriteBack(written_back_, base_ - written_back_)) return false;
+      written_back_ = base_;
+    }
     return true;
   }
 
  private:
   uint64_t base_ = 0;
+  uint64_t written_back_ = 0;  // where the write-back asked for last ended
   std::vector<char> data_;
 };
 
