@@ -132,24 +132,7 @@ std::string HtmlValue(const ExampleValue& value, const ExampleValue& other, bool
 
 std::string Number(int64_t n) { return std::to_string(n); }
 
-// A reason for skipping, as the stages name it for scripts ("TypeDoc 3 (not converted)"),
-// in Russian for the page ("этот тип документов не преобразуется (TypeDoc 3)"); the field
-// and its value stay as they are.
-std::string SkipReason(const std::string& reason) {
-  static const struct {
-    const char* english;
-    const char* russian;
-  } kExplanations[] = {{" (no group)", "нет группы"},
-                       {" (no country)", "нет страны"},
-                       {" (not converted)", "этот тип документов не преобразуется"}};
-  for (const auto& known : kExplanations) {
-    const std::string_view english = known.english;
-    if (reason.size() > english.size() && reason.compare(reason.size() - english.size(), english.size(), english) == 0) {
-      return Html(std::string(known.russian) + " (" + reason.substr(0, reason.size() - english.size()) + ")");
-    }
-  }
-  return Html(reason);
-}
+std::string SkipReason(const std::string& reason) { return Html(SkipReasonText(reason)); }
 
 std::string Cell(const std::string& html, bool number = false) {
   return std::string(number ? "<td class=\"n\">" : "<td>") + html + "</td>";

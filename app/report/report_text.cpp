@@ -43,4 +43,20 @@ std::string RecordLabel(const LegacyRecordName& record) {
   return table + ", " + DisplayText(record.id_field) + " " + std::to_string(record.id);
 }
 
+std::string SkipReasonText(const std::string& reason) {
+  static const struct {
+    const char* english;
+    const char* russian;
+  } kExplanations[] = {{" (no group)", "нет группы"},
+                       {" (no country)", "нет страны"},
+                       {" (not converted)", "этот тип документов не преобразуется"}};
+  for (const auto& known : kExplanations) {
+    const std::string_view english = known.english;
+    if (reason.size() > english.size() && reason.compare(reason.size() - english.size(), english.size(), english) == 0) {
+      return std::string(known.russian) + " (" + reason.substr(0, reason.size() - english.size()) + ")";
+    }
+  }
+  return reason;
+}
+
 }  // namespace ks

@@ -19,4 +19,9 @@ std::string DisplayText(std::string_view cp1251);
 // "FirmRef, RefID 17" or "Template, запись 3" (UTF-8); "-" for a record the run makes itself.
 std::string RecordLabel(const LegacyRecordName& record);
 
+// A reason for skipping, as the stages name it for scripts ("TypeDoc 3 (not converted)"), in
+// Russian for people ("этот тип документов не преобразуется (TypeDoc 3)"); the field and its
+// value stay as they are, and a reason of another form is returned unchanged (UTF-8).
+std::string SkipReasonText(const std::string& reason);
+
 }  // namespace ks

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/report/conversion_report.h"
+#include "app/report/report_text.h"
 #include "common/non_copyable.h"
 #include "common/paths.h"
 #include "db/engine/field_text.h"
@@ -291,7 +292,7 @@ class Totals : NonCopyable {
       for (const StageCounts& stage : report_.Stages()) {
         if (stage.number != book.stage) continue;
         for (const auto& [reason, count] : stage.skipped) {
-          item.explanations.push_back({kSkipped + reason, count, ExactDecimal::FromInteger(count)});
+          item.explanations.push_back({kSkipped + SkipReasonText(reason), count, ExactDecimal::FromInteger(count)});
         }
       }
       result_.items.push_back(std::move(item));
@@ -316,7 +317,7 @@ class Totals : NonCopyable {
         t->sum.Legacy(sum);
         t->tax.Legacy(signed_tax);
         if (!Converted(type)) {
-          const std::string reason = kSkipped + ("TypeDoc " + std::to_string(type) + " (not converted)");
+          const std::string reason = kSkipped + SkipReasonText("TypeDoc " + std::to_string(type) + " (not converted)");
           t->count.ExplainOne(reason);
           t->sum.Explain(reason, sum);
           t->tax.Explain(reason, signed_tax);

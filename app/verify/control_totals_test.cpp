@@ -197,9 +197,9 @@ TEST_F(ControlTotalsTest, EachDifferenceTheRunMakesOnPurposeIsExplainedWithItsAm
     const char* amount;
   } kCases[] = {
       {"skipped document type", [&](LegacyFixture& f) { f.document = document(7, 3, 12.34); }, 9, "DOC.FSUM",
-       "пропущенные записи: TypeDoc 3 (not converted)", "12.34"},
+       "пропущенные записи: этот тип документов не преобразуется (TypeDoc 3)", "12.34"},
       {"skipped document counted", [&](LegacyFixture& f) { f.document = document(7, 0, 12.34); }, 9, "COUNT",
-       "пропущенные записи: TypeDoc 0 (not converted)", "1"},
+       "пропущенные записи: этот тип документов не преобразуется (TypeDoc 0)", "1"},
       {"sum stored as asterisks", [&](LegacyFixture& f) { f.document = document(7, 1, -2.5e12); }, 9, "DOC.FSUM",
        "значения шире поля, записаны звёздочками", "-2500000000000.00"},
       {"payment stored as asterisks",
@@ -225,7 +225,7 @@ TEST_F(ControlTotalsTest, EachDifferenceTheRunMakesOnPurposeIsExplainedWithItsAm
            w.Append();
          };
        },
-       2, "COUNT", "пропущенные записи: GroupID 0 (no group)", "1"},
+       2, "COUNT", "пропущенные записи: нет группы (GroupID 0)", "1"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.difference);
