@@ -202,16 +202,7 @@ void TdtmDict::DetachMain() {
   if (failure) std::rethrow_exception(failure);
 }
 
-void TdtmDict::CloseDataSets() {
-  std::exception_ptr failure;  // the legacy tables are closed all the same
-  try {
-    CloseTableSets(TableSets());
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  for (TLegacyTable* table : legacy.Tables()) table->Close();
-  if (failure) std::rethrow_exception(failure);
-}
+void TdtmDict::CloseDataSets() { CloseTableSetsAndLegacy(TableSets(), legacy.Tables()); }
 
 Variant TdtmDict::GetDictValue(TCBTableSet& set, int32_t key, const std::string& field_name) {
   set.Refresh();
