@@ -252,7 +252,7 @@ void TdtmDict::cbtModelBeforeEditOrGroupBeforeEdit(TDataSet& dataset) {
   def.UID = dataset.FieldByName("UID").AsInteger();
 }
 
-void TdtmDict::RecordPost(TDataSet& dataset) {
+void TdtmDict::NamedBeforePost(TDataSet& dataset) {
   TKSChangeDef& def = ChangeDef(&dataset);
   def.DataSet = &dataset;
   if (dataset.State() == dsEdit) {
@@ -260,6 +260,7 @@ void TdtmDict::RecordPost(TDataSet& dataset) {
   } else {
     def.UID = -1;
   }
+  main_->SetAutoIncBeforePost(dataset);
 }
 
 void TdtmDict::cbtModelBeforePost(TDataSet& dataset) {
@@ -271,14 +272,10 @@ void TdtmDict::cbtModelBeforePost(TDataSet& dataset) {
   } catch (const EKSDictValueNotFound&) {
     group_name.Clear();  // a good whose group is unknown keeps no group name
   }
-  RecordPost(dataset);
-  main_->SetAutoIncBeforePost(dataset);
+  NamedBeforePost(dataset);
 }
 
-void TdtmDict::cbttGroupBeforePost(TDataSet& dataset) {
-  RecordPost(dataset);
-  main_->SetAutoIncBeforePost(dataset);
-}
+void TdtmDict::cbttGroupBeforePost(TDataSet& dataset) { NamedBeforePost(dataset); }
 
 void TdtmDict::cbtModelAfterCancel(TDataSet& dataset) {
   // Without a record, going into edit would append and post an empty model.
