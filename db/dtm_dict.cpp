@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <initializer_list>
 
 #include "common/codepage.h"
 #include "common/date_time.h"
@@ -51,12 +52,14 @@ void DeclarePeopleFields(TCBTableSet& set, int fio_size) {
   set.AddField("FIO", ftString, fio_size, {}, true, fkCalculated);
 }
 
-void Label(TDataSet& set, const char* field, const char* utf8_label) {
-  set.FieldByName(field).SetDisplayLabel(W(utf8_label));
-}
+struct FieldLabel {
+  const char* field;
+  const char* utf8_label;
+};
 
 // The search sets show only their labelled fields.
-void HideUnlabelled(TDataSet& set) {
+void ShowLabelled(TDataSet& set, std::initializer_list<FieldLabel> labels) {
+  for (const FieldLabel& label : labels) set.FieldByName(label.field).SetDisplayLabel(W(label.utf8_label));
   for (TField* field : set.Fields()) {
     if (field->DisplayLabel() == field->FieldName()) field->SetVisible(false);
   }
@@ -127,29 +130,13 @@ void TdtmDict::DeclareAllFields() {
     DeclareFields(*set, {{"UID", ftInteger}, {"FNAME", ftString, 50}, {"RATE", ftFloat}});
   }
 
-  Label(cbtFirmFind, "FULLNAME", "Полное_название");
-  Label(cbtFirmFind, "ADDRESS", "Адрес");
-  Label(cbtFirmFind, "RASDEP", "Расчетный_счет");
-  Label(cbtFirmFind, "CORDEP", "Корреспондентский_счет");
-  Label(cbtFirmFind, "BANK", "Банк");
-  Label(cbtFirmFind, "INN", "ИНН");
-  Label(cbtFirmFind, "KPP", "КПП");
-  Label(cbtFirmFind, "OKONH", "Код_по_ОКОНХ");
-  Label(cbtFirmFind, "OKPO", "Код_по_ОКПО");
-  Label(cbtFirmFind, "BIK", "БИК");
-  Label(cbtFirmFind, "CARGO", "Грузоотправитель");
-  Label(cbtFirmFind, "WINN", "Поле_ИНН");
-  Label(cbtFirmFind, "WKPP", "Поле_КПП");
-  HideUnlabelled(cbtFirmFind);
-  Label(cbtPeopleFind, "FSTNAME", "Имя");
-  Label(cbtPeopleFind, "SCNDNAME", "Фамилия");
-  Label(cbtPeopleFind, "LASTNAME", "Отчество");
-  Label(cbtPeopleFind, "FIO", "ФИО");
-  Label(cbtPeopleFind, "PSPSER", "Паспорт.Серия");
-  Label(cbtPeopleFind, "PSPGIVE", "Паспорт.Место_выдачи");
-  Label(cbtPeopleFind, "PSPDATE", "Паспорт.Дата_выдачи");
-  Label(cbtPeopleFind, "PSPNUM", "Паспорт.Номер");
-  HideUnlabelled(cbtPeopleFind);
+  ShowLabelled(cbtFirmFind, {{"FULLNAME", "Полное_название"}, {"ADDRESS", "Адрес"}, {"RASDEP", "Расчетный_счет"},
+                             {"CORDEP", "Корреспондентский_счет"}, {"BANK", "Банк"}, {"INN", "ИНН"}, {"KPP", "КПП"},
+                             {"OKONH", "Код_по_ОКОНХ"}, {"OKPO", "Код_по_ОКПО"}, {"BIK", "БИК"},
+                             {"CARGO", "Грузоотправитель"}, {"WINN", "Поле_ИНН"}, {"WKPP", "Поле_КПП"}});
+  ShowLabelled(cbtPeopleFind, {{"FSTNAME", "Имя"}, {"SCNDNAME", "Фамилия"}, {"LASTNAME", "Отчество"}, {"FIO", "ФИО"},
+                               {"PSPSER", "Паспорт.Серия"}, {"PSPGIVE", "Паспорт.Место_выдачи"},
+                               {"PSPDATE", "Паспорт.Дата_выдачи"}, {"PSPNUM", "Паспорт.Номер"}});
 }
 
 void TdtmDict::InstallHandlers() {
@@ -202,16 +189,7 @@ void TdtmDict::DetachMain() {
   if (failure) std::rethrow_exception(failure);
 }
 
-void TdtmDict::CloseDataSets() {
-  std::exception_ptr failure;  // the legacy tables are closed all the same
-  try {
-    CloseTableSets(TableSets());
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  for (TLegacyTable* table : legacy.Tables()) table->Close();
-  if (failure) std::rethrow_exception(failure);
-}
+void TdtmDict::CloseDataSets() { CloseTableSetsAndLegacy(TableSets(), legacy.Tables()); }
 
 Variant TdtmDict::GetDictValue(TCBTableSet& set, int32_t key, const std::string& field_name) {
   set.Refresh();
@@ -261,7 +239,7 @@ void TdtmDict::cbtModelBeforeEditOrGroupBeforeEdit(TDataSet& dataset) {
   def.UID = dataset.FieldByName("UID").AsInteger();
 }
 
-void TdtmDict::RecordPost(TDataSet& dataset) {
+void TdtmDict::NamedBeforePost(TDataSet& dataset) {
   TKSChangeDef& def = ChangeDef(&dataset);
   def.DataSet = &dataset;
   if (dataset.State() == dsEdit) {
@@ -269,6 +247,7 @@ void TdtmDict::RecordPost(TDataSet& dataset) {
   } else {
     def.UID = -1;
   }
+  main_->SetAutoIncBeforePost(dataset);
 }
 
 void TdtmDict::cbtModelBeforePost(TDataSet& dataset) {
@@ -280,14 +259,10 @@ void TdtmDict::cbtModelBeforePost(TDataSet& dataset) {
   } catch (const EKSDictValueNotFound&) {
     group_name.Clear();  // a good whose group is unknown keeps no group name
   }
-  RecordPost(dataset);
-  main_->SetAutoIncBeforePost(dataset);
+  NamedBeforePost(dataset);
 }
 
-void TdtmDict::cbttGroupBeforePost(TDataSet& dataset) {
-  RecordPost(dataset);
-  main_->SetAutoIncBeforePost(dataset);
-}
+void TdtmDict::cbttGroupBeforePost(TDataSet& dataset) { NamedBeforePost(dataset); }
 
 void TdtmDict::cbtModelAfterCancel(TDataSet& dataset) {
   // Without a record, going into edit would append and post an empty model.

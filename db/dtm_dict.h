@@ -87,7 +87,8 @@ class TdtmDict : NonCopyable {
   void cbtPeopleBeforePost(TDataSet& dataset);
   void cbtFirmFindCalcFields(TDataSet& dataset);
   void cbtPeopleCalcFields(TDataSet& dataset);
-  void RecordPost(TDataSet& dataset);  // the change record of a posted name
+  // The change record of a posted name, then the record's identifier.
+  void NamedBeforePost(TDataSet& dataset);
 
   TdtmMain* main_ = nullptr;
   std::map<const void*, TKSChangeDef> change_defs_;

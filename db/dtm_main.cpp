@@ -65,15 +65,9 @@ void TdtmMain::TakeDatabasePath(const std::string& database_path) {
 }
 
 void TdtmMain::CloseDataSets() {
-  std::exception_ptr failure;  // the legacy tables are closed all the same
-  try {
-    CloseTableSets(TableSets());
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  for (TLegacyTable* table : legacy.Tables()) table->Close();
-  legacy.tblCheck.Close();
-  if (failure) std::rethrow_exception(failure);
+  std::vector<TLegacyTable*> legacy_tables = legacy.Tables();
+  legacy_tables.push_back(&legacy.tblCheck);
+  CloseTableSetsAndLegacy(TableSets(), legacy_tables);
 }
 
 void TdtmMain::SetAutoIncBeforePost(TDataSet& dataset) {

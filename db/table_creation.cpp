@@ -90,6 +90,17 @@ void CloseTableSets(const std::vector<TCBTableSet*>& sets) {
   if (failure) std::rethrow_exception(failure);
 }
 
+void CloseTableSetsAndLegacy(const std::vector<TCBTableSet*>& sets, const std::vector<TLegacyTable*>& legacy_tables) {
+  std::exception_ptr failure;
+  try {
+    CloseTableSets(sets);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  for (TLegacyTable* table : legacy_tables) table->Close();
+  if (failure) std::rethrow_exception(failure);
+}
+
 bool DatabaseIsEmpty(const TCBDataBase& database) { return DirectoryHoldsNoTables(database.DataPath()); }
 
 }  // namespace ks

@@ -8,6 +8,7 @@
 #include "common/main_window.h"
 #include "db/engine/cb_table_set.h"
 #include "db/engine/cb_engine.h"
+#include "legacy/legacy_table.h"
 
 namespace ks {
 
@@ -30,6 +31,10 @@ void OpenTableSet(TCBTableSet& set);
 // Closes every set, also after one of them failed to close (what the engine held back could
 // not be written); then raises the first failure.
 void CloseTableSets(const std::vector<TCBTableSet*>& sets);
+
+// Closes every set, then every legacy table all the same; then raises the first failure
+// of a set. A data module closes its datasets so.
+void CloseTableSetsAndLegacy(const std::vector<TCBTableSet*>& sets, const std::vector<TLegacyTable*>& legacy_tables);
 
 // True when the database directory holds no table, index or memo file.
 bool DatabaseIsEmpty(const TCBDataBase& database);

@@ -141,6 +141,20 @@ std::string ControlTotalsJson(const ControlTotals& totals) {
   return json + (totals.items.empty() ? "]" : "\n  ]");
 }
 
+// A member of the report holding an array of objects, one a line, each written by object().
+template <typename Items, typename Object>
+std::string ObjectArray(const char* name, const Items& items, Object object) {
+  std::string json = std::string("  \"") + name + "\": [";
+  bool first = true;
+  for (const auto& item : items) {
+    json += first ? "\n" : ",\n";
+    json += "    " + object(item);
+    first = false;
+  }
+  json += items.empty() ? "],\n" : "\n  ],\n";
+  return json;
+}
+
 }  // namespace
 
 const char* ValueLossName(ValueLoss loss) {
@@ -353,62 +367,44 @@ std::string ConversionReport::ToJson() const {
   }
   json += "],\n";
 
-  json += "  \"legacy_code_pages\": [";
-  for (size_t i = 0; i < legacy_code_pages_.size(); ++i) {
-    const LegacyCodePage& entry = legacy_code_pages_[i];
-    json += i > 0 ? ",\n" : "\n";
-    json += "    {\"table\": " + Quote(Cp1251ToUtf8(entry.table)) + ", \"code_page\": " + std::to_string(entry.code_page) +
-            ", \"header_code_page\": " + (entry.header_field == 0 ? std::string("null") : std::to_string(entry.header_field)) +
-            ", \"decided_by\": " + Quote(entry.basis) + ", \"cp866_letters\": " + std::to_string(entry.dos_letters) +
-            ", \"cp1251_letters\": " + std::to_string(entry.windows_letters) +
-            ", \"read_as\": " + Quote(entry.Translated() ? "translated_to_1251" : entry.Foreign() ? "unchanged" : "1251") +
-            ", \"reason\": " + Quote(entry.description) + "}";
-  }
-  json += legacy_code_pages_.empty() ? "],\n" : "\n  ],\n";
+  json += ObjectArray("legacy_code_pages", legacy_code_pages_, [](const LegacyCodePage& entry) {
+    return "{\"table\": " + Quote(Cp1251ToUtf8(entry.table)) + ", \"code_page\": " + std::to_string(entry.code_page) +
+           ", \"header_code_page\": " + (entry.header_field == 0 ? std::string("null") : std::to_string(entry.header_field)) +
+           ", \"decided_by\": " + Quote(entry.basis) + ", \"cp866_letters\": " + std::to_string(entry.dos_letters) +
+           ", \"cp1251_letters\": " + std::to_string(entry.windows_letters) +
+           ", \"read_as\": " + Quote(entry.Translated() ? "translated_to_1251" : entry.Foreign() ? "unchanged" : "1251") +
+           ", \"reason\": " + Quote(entry.description) + "}";
+  });
 
-  json += "  \"stages\": [";
-  for (size_t i = 0; i < stages_.size(); ++i) {
-    const StageCounts& stage = stages_[i];
-    json += i > 0 ? ",\n" : "\n";
-    json += "    {\"number\": " + std::to_string(stage.number) +
-            ", \"source\": " + (stage.source.empty() ? std::string("null") : Quote(Cp1251ToUtf8(stage.source))) +
-            ", \"target\": " + Quote(Cp1251ToUtf8(stage.target)) + ", \"read\": " + std::to_string(stage.read) +
-            ", \"skipped\": " + std::to_string(stage.SkippedTotal()) + ", \"skipped_by_reason\": [";
+  json += ObjectArray("stages", stages_, [](const StageCounts& stage) {
+    std::string object = "{\"number\": " + std::to_string(stage.number) +
+                         ", \"source\": " + (stage.source.empty() ? std::string("null") : Quote(Cp1251ToUtf8(stage.source))) +
+                         ", \"target\": " + Quote(Cp1251ToUtf8(stage.target)) + ", \"read\": " + std::to_string(stage.read) +
+                         ", \"skipped\": " + std::to_string(stage.SkippedTotal()) + ", \"skipped_by_reason\": [";
     for (size_t k = 0; k < stage.skipped.size(); ++k) {
-      json += (k > 0 ? ", " : "") + std::string("{\"reason\": ") + Quote(stage.skipped[k].first) +
-              ", \"count\": " + std::to_string(stage.skipped[k].second) + "}";
+      object += (k > 0 ? ", " : "") + std::string("{\"reason\": ") + Quote(stage.skipped[k].first) +
+                ", \"count\": " + std::to_string(stage.skipped[k].second) + "}";
     }
-    json += "], \"written\": " + std::to_string(stage.written) +
-            ", \"duplicate_identifiers\": " + IdList(stage.duplicates) + "}";
-  }
-  json += stages_.empty() ? "],\n" : "\n  ],\n";
+    return object + "], \"written\": " + std::to_string(stage.written) +
+           ", \"duplicate_identifiers\": " + IdList(stage.duplicates) + "}";
+  });
 
-  json += "  \"value_losses\": [";
-  const std::vector<ValueLossCount> losses = ValueLosses();
-  for (size_t i = 0; i < losses.size(); ++i) {
-    const ValueLossCount& entry = losses[i];
-    json += i > 0 ? ",\n" : "\n";
-    json += "    {\"table\": " + Quote(Cp1251ToUtf8(entry.table)) + ", \"field\": " + Quote(Cp1251ToUtf8(entry.field)) +
-            ", \"loss\": " + Quote(ValueLossName(entry.loss)) + ", \"width\": " + std::to_string(entry.width) +
-            ", \"count\": " + std::to_string(entry.count) + ", \"examples\": " + Examples(entry.examples) + "}";
-  }
-  json += losses.empty() ? "],\n" : "\n  ],\n";
+  json += ObjectArray("value_losses", ValueLosses(), [](const ValueLossCount& entry) {
+    return "{\"table\": " + Quote(Cp1251ToUtf8(entry.table)) + ", \"field\": " + Quote(Cp1251ToUtf8(entry.field)) +
+           ", \"loss\": " + Quote(ValueLossName(entry.loss)) + ", \"width\": " + std::to_string(entry.width) +
+           ", \"count\": " + std::to_string(entry.count) + ", \"examples\": " + Examples(entry.examples) + "}";
+  });
 
   // Every warning as the log words it, with what it is about, for scripts that show them.
-  json += "  \"warnings\": [";
-  const std::vector<ReportWarning> warnings = Warnings();
-  for (size_t i = 0; i < warnings.size(); ++i) {
-    const ReportWarning& warning = warnings[i];
-    json += i > 0 ? ",\n" : "\n";
-    json += "    {\"kind\": " + Quote(warning.KindName()) +
-            ", \"source\": " + (warning.source.empty() ? std::string("null") : Quote(Cp1251ToUtf8(warning.source))) +
-            ", \"table\": " + Quote(Cp1251ToUtf8(warning.table)) +
-            ", \"field\": " + (warning.field.empty() ? std::string("null") : Quote(Cp1251ToUtf8(warning.field))) +
-            ", \"count\": " + std::to_string(warning.count) +
-            (warning.code_page != 0 ? ", \"code_page\": " + std::to_string(warning.code_page) : std::string()) +
-            ", \"text\": " + Quote(warning.sentence) + "}";
-  }
-  json += warnings.empty() ? "],\n" : "\n  ],\n";
+  json += ObjectArray("warnings", Warnings(), [](const ReportWarning& warning) {
+    return "{\"kind\": " + Quote(warning.KindName()) +
+           ", \"source\": " + (warning.source.empty() ? std::string("null") : Quote(Cp1251ToUtf8(warning.source))) +
+           ", \"table\": " + Quote(Cp1251ToUtf8(warning.table)) +
+           ", \"field\": " + (warning.field.empty() ? std::string("null") : Quote(Cp1251ToUtf8(warning.field))) +
+           ", \"count\": " + std::to_string(warning.count) +
+           (warning.code_page != 0 ? ", \"code_page\": " + std::to_string(warning.code_page) : std::string()) +
+           ", \"text\": " + Quote(warning.sentence) + "}";
+  });
 
   json += "  \"orphan_goods_lines\": {\"document_missing\": " + IdList(lines_without_document_) +
           ", \"document_skipped\": " + IdList(lines_of_skipped_document_) + "}";

@@ -29,6 +29,7 @@ using testing::TargetTables;
 using W_ = ParadoxTableWriter;
 using testing::RecordFiller;
 using testing::SampleDatabase;
+using testing::SetDocument;
 
 
 std::vector<std::string> Lines(const TargetTables& target) { return target.Rows("lines.dbf"); }
@@ -59,12 +60,10 @@ class ConversionRunTest : public testing::LegacyDirsTest {
 
 // Payment orders with document 1500 as the largest of everything: 1501, 1502, 1503.
 void WriteDocumentsUpTo1500(W_& w) {
-  w.SetLong("DocumentID", 1001);
-  w.SetLong("TypeDoc", 1);
+  SetDocument(w, 1001, 1);
   w.SetText("Number", "1");
   w.Append();
-  w.SetLong("DocumentID", 1500);
-  w.SetLong("TypeDoc", 2);
+  SetDocument(w, 1500, 2);
   w.Append();
 }
 
@@ -289,8 +288,7 @@ TEST_F(ConversionRunTest, PaymentOrdersAreNumberedAboveEveryDocumentAGoodsLineMa
       {"nothing at all", {}, {}, Payments(1), "1001/10 next 1002"},
       {"identifiers below 1000",
        [](W_& w) {
-         w.SetLong("DocumentID", 5);
-         w.SetLong("TypeDoc", 4);
+         SetDocument(w, 5, 4);
          w.Append();
        },
        {}, Payments(2), "5/80 1001/10 1002/10 next 1003"},
@@ -298,8 +296,7 @@ TEST_F(ConversionRunTest, PaymentOrdersAreNumberedAboveEveryDocumentAGoodsLineMa
       {"skipped document 1600",
        [](W_& w) {
          WriteDocumentsUpTo1500(w);
-         w.SetLong("DocumentID", 1600);
-         w.SetLong("TypeDoc", 3);
+         SetDocument(w, 1600, 3);
          w.Append();
        },
        {}, Payments(2), "1001/50 1500/60 1601/10 1602/10 next 1603"},
@@ -414,8 +411,7 @@ TEST_F(ConversionRunTest, LegacyTablesLackingFieldsConvertWithBlankValues) {
   };
   f.templates = [](W_& w) { w.Append(); };
   f.document = [](W_& w) {
-    w.SetLong("DocumentID", 1001);
-    w.SetLong("TypeDoc", 6);
+    SetDocument(w, 1001, 6);
     w.SetNumber("Summa", 5);
     w.Append();
   };

@@ -75,4 +75,9 @@ void LegacyFixture::Write(const std::string& dir) const {
   }
 }
 
+void SetDocument(ParadoxTableWriter& w, int32_t id, int32_t type) {
+  w.SetLong("DocumentID", id);
+  w.SetLong("TypeDoc", type);
+}
+
 }  // namespace ks::testing

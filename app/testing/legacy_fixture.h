@@ -2,6 +2,7 @@
 // Small legacy databases for the conversion tests: the ten Paradox tables with the field
 // names and kinds the converter reads, each filled with the few records a test chooses.
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -12,6 +13,9 @@ namespace ks::testing {
 
 // Fills one table: set the values of a record through the writer, then Append(); repeat.
 using RecordFiller = std::function<void(ParadoxTableWriter&)>;
+
+// Sets the identifier and the type of the Document record being filled.
+void SetDocument(ParadoxTableWriter& w, int32_t id, int32_t type);
 
 struct LegacyFixture {
   RecordFiller group, country, firm_ref, model, vol, people, templates, document, main, fullstorage;

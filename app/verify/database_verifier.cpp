@@ -118,6 +118,11 @@ std::string EngineFault(int code) {
   return meaning.empty() ? EngineCodeText(code) : meaning;
 }
 
+// What is wrong with a file's size, with the size it needs and the size it has.
+std::string SizeMismatch(const std::string& what, const xbase::TableFileFault& fault) {
+  return what + W(": нужно ") + std::to_string(fault.expected) + W(" байт, а в файле ") + std::to_string(fault.found);
+}
+
 // A fault of a table's files as the check reports it: the file's name and what is wrong.
 VerificationFinding Described(const xbase::TableFileFault& fault, const std::string& directory) {
   const std::string name = fault.file.substr(directory.size());
@@ -125,15 +130,11 @@ VerificationFinding Described(const xbase::TableFileFault& fault, const std::str
     case xbase::TableFileFault::Kind::kMissingIndex:
       return {name, "", W("заголовок таблицы называет индексный файл, которого нет")};
     case xbase::TableFileFault::Kind::kRecordCount:
-      return {name, "",
-              W("число записей в заголовке не сходится с размером файла: нужно ") + std::to_string(fault.expected) +
-                  W(" байт, а в файле ") + std::to_string(fault.found)};
+      return {name, "", SizeMismatch(W("число записей в заголовке не сходится с размером файла"), fault)};
     case xbase::TableFileFault::Kind::kNoEndMark:
       return {name, "", W("нет метки конца файла после последней записи")};
     case xbase::TableFileFault::Kind::kMemoNextFree:
-      return {name, "",
-              W("первый свободный блок лежит за концом файла: нужно ") + std::to_string(fault.expected) +
-                  W(" байт, а в файле ") + std::to_string(fault.found)};
+      return {name, "", SizeMismatch(W("первый свободный блок лежит за концом файла"), fault)};
   }
   return {name, "", ""};
 }
