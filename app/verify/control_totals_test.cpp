@@ -32,8 +32,7 @@ LegacyFixture Agreeing() {
     int32_t id = 1;
     for (const int32_t type : {1, 2, 5, 6}) {
       for (int i = 0; i < 10; ++i) {
-        w.SetLong("DocumentID", id++);
-        w.SetLong("TypeDoc", type);
+        testing::SetDocument(w, id++, type);
         w.SetDate("Date", 2019 + i % 2, 3, 1 + i);
         w.SetNumber("Summa", 0.1);
         w.SetNumber("nalvalue", 0.7);
@@ -143,8 +142,7 @@ TEST_F(ControlTotalsTest, AnOlderArchiveLackingFieldsCountsThemBlankOnBothSides)
   LegacyFixture fixture = Agreeing();
   fixture.omitted_fields = {"Document.nalvalue", "Document.naltype", "FULLSTORAGE.Count", "Main.DocDate"};
   fixture.document = [](W_& w) {
-    w.SetLong("DocumentID", 1);
-    w.SetLong("TypeDoc", 1);
+    testing::SetDocument(w, 1, 1);
     w.SetNumber("Summa", 2.5);
     w.Append();
   };
@@ -172,8 +170,7 @@ TEST_F(ControlTotalsTest, AnOlderArchiveLackingFieldsCountsThemBlankOnBothSides)
 TEST_F(ControlTotalsTest, EachDifferenceTheRunMakesOnPurposeIsExplainedWithItsAmount) {
   const auto document = [](int32_t id, int32_t type, double sum) {
     return [=](W_& w) {
-      w.SetLong("DocumentID", id);
-      w.SetLong("TypeDoc", type);
+      testing::SetDocument(w, id, type);
       w.SetDate("Date", 2021, 5, 5);
       w.SetNumber("Summa", sum);
       w.SetNumber("nalvalue", 3);
