@@ -32,7 +32,7 @@ if [ "${KS_TSAN:-1}" != 0 ]; then
     echo "thread sanitizer build failed (whole log in build-tsan/build.log)" >&2
     exit 1
   fi
-  build-tsan/db/engine/xbase/xbase_test --gtest_filter='KeyRuns*:SpilledIndex*'
+  build-tsan/db/engine/xbase/xbase_test --gtest_filter='KeyRuns*:SpilledIndex*:TailBuffer*'
 fi
 
 bash tools/fuzz.sh "${FUZZ_RUNS:-10000}"
