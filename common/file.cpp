@@ -89,6 +89,8 @@ const FileFailure* LastFileFailure() {
 
 void ForgetFileFailure() { LastFailure().reset(); }
 
+void SetLastFileFailure(const FileFailure& failure) { LastFailure() = failure; }
+
 std::string DescribeFileFailure(const FileFailure& failure) {
   const char* what = "";
   switch (failure.operation) {

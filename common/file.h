@@ -103,6 +103,9 @@ struct FileFailure {
 };
 const FileFailure* LastFileFailure();
 void ForgetFileFailure();
+// Makes a failure met on another thread this thread's last one: a worker's failure reported
+// by the thread that owns its work.
+void SetLastFileFailure(const FileFailure& failure);
 // The failure for the operator: "Не удалось записать файл /data/base/firm.dbf: Input/output
 // error" (Windows-1251).
 std::string DescribeFileFailure(const FileFailure& failure);
