@@ -71,7 +71,9 @@ TEST_F(TailBufferTest, PiecesInFlightReadBackAndAFailedPieceIsReportedThenWritte
       ASSERT_TRUE(file.WriteAt(in_flight, Bytes(in_flight, 10).data(), 10));
     }
     if (!tail.WriteTo(file, "#", 1)) ++reported;
-    if (reported != 0) EXPECT_TRUE(tail.WriteTo(file, "#", 1));  // written again
+    if (reported != 0) {
+      EXPECT_TRUE(tail.WriteTo(file, "#", 1));  // written again
+    }
     EXPECT_EQ(reported, failing_piece >= 0 ? 1 : 0);
     EXPECT_TRUE(tail.Empty());
 
