@@ -9,6 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -20,11 +22,12 @@ namespace ks {
 class ReadAhead : NonCopyable {
  public:
   ReadAhead() = default;
-  // Waits for the read in flight.
-  ~ReadAhead() { Drop(); }
+  // Waits for the read in flight and ends the thread.
+  ~ReadAhead() { Release(); }
 
   // Starts reading size bytes at offset of file, which stays open until the read is taken
-  // or dropped. A read ahead not taken is dropped first.
+  // or dropped; the thread starts with the first read. A read ahead not taken is dropped
+  // first.
   void Start(const File& file, uint64_t offset, size_t size);
   bool Pending() const { return file_ != nullptr; }
   // Of the read in flight.
@@ -37,17 +40,24 @@ class ReadAhead : NonCopyable {
   int64_t Take(std::vector<uint8_t>& into);
   // Waits for the read in flight, if any, and forgets it.
   void Drop();
-  // Frees the buffer (the read in flight, if any, is dropped).
+  // Drops the read in flight, ends the thread and frees the buffer.
   void Release();
 
  private:
-  void Wait();
+  void Serve();
 
-  const File* file_ = nullptr;  // of the read in flight
+  // The owner's view of the read in flight.
+  const File* file_ = nullptr;
   uint64_t offset_ = 0;
   size_t size_ = 0;
+
   std::thread reader_;
-  // The thread's until joined.
+  std::mutex lock_;
+  std::condition_variable changed_;
+  // Under lock_: a read is asked for (the thread's until it is done), the thread is to end.
+  bool asked_ = false;
+  bool ending_ = false;
+  // The thread's while a read is asked for.
   std::vector<uint8_t> buffer_;
   int64_t got_ = -1;
 };
