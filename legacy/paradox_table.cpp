@@ -122,11 +122,9 @@ const uint8_t* ParadoxTable::Block(int block, size_t chain_index) {
 
 int ParadoxTable::NextWindowBlock(size_t chain_index) const {
   const auto outside = [this](int block) { return block < window_first_ || block >= window_first_ + window_blocks_; };
-  if (chain_index == kWalking) {
-    // The chain ahead is unknown yet; a table written in order continues in the next window.
-    const int next = window_first_ + window_blocks_;
-    return next <= header_.file_blocks ? next : 0;
-  }
+  // The walk of the chain does next to nothing with a window but wait for the next one:
+  // reading ahead would only add the hand-over.
+  if (chain_index == kWalking) return 0;
   for (size_t c = chain_index + 1; c < chain_.size(); ++c) {
     if (outside(chain_[c].block)) return chain_[c].block;
   }
