@@ -76,6 +76,7 @@ void ParadoxTable::Close() {
   window_.clear();
   window_.shrink_to_fit();
   window_first_ = window_blocks_ = 0;
+  next_window_ = 0;
   chain_index_ = 0;
   slot_ = 0;
   record_ = nullptr;
@@ -100,6 +101,8 @@ const uint8_t* ParadoxTable::Block(int block, size_t chain_index) {
   }
   const size_t block_size = static_cast<size_t>(header_.block_size);
   const uint64_t offset = header_.BlockOffset(block);
+  // A walk along the chain reads ahead from its second window on; a jump elsewhere does not.
+  const bool along = block == next_window_;
   window_blocks_ = 0;
   int64_t got;
   if (ahead_.Pending() && ahead_.Offset() == offset) {
@@ -114,9 +117,8 @@ const uint8_t* ParadoxTable::Block(int block, size_t chain_index) {
   if (whole == 0) Fail("файл обрывается на блоке " + std::to_string(block));
   window_first_ = block;
   window_blocks_ = static_cast<int>(whole);
-  if (const int next = NextWindowBlock(chain_index); next != 0) {
-    ahead_.Start(file_, header_.BlockOffset(next), WindowBytes(next));
-  }
+  next_window_ = NextWindowBlock(chain_index);
+  if (along && next_window_ != 0) ahead_.Start(file_, header_.BlockOffset(next_window_), WindowBytes(next_window_));
   return window_.data();
 }
 

@@ -15,11 +15,11 @@
 #include "common/date_time.h"
 #include "common/file.h"
 #include "common/non_copyable.h"
+#include "legacy/background_reader.h"
 #include "legacy/paradox_blob_file.h"
 #include "legacy/ordinal_index.h"
 #include "legacy/paradox_code_page.h"
 #include "legacy/paradox_header.h"
-#include "legacy/read_ahead.h"
 
 namespace ks {
 
@@ -118,7 +118,8 @@ class ParadoxTable : NonCopyable {
   std::vector<uint8_t> window_;
   int window_first_ = 0;
   int window_blocks_ = 0;
-  ReadAhead ahead_;  // the next window, in flight
+  int next_window_ = 0;      // the first block of the window a walk along the chain reads next
+  BackgroundReader ahead_;  // that window, in flight
 
   // Cursor.
   size_t chain_index_ = 0;

@@ -19,11 +19,11 @@
 
 namespace ks {
 
-class ReadAhead : NonCopyable {
+class BackgroundReader : NonCopyable {
  public:
-  ReadAhead() = default;
+  BackgroundReader() = default;
   // Waits for the read in flight and ends the thread.
-  ~ReadAhead() { Release(); }
+  ~BackgroundReader() { Release(); }
 
   // Starts reading size bytes at offset of file, which stays open until the read is taken
   // or dropped; the thread starts with the first read. A read ahead not taken is dropped

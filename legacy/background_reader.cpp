@@ -1,11 +1,11 @@
-#include "legacy/read_ahead.h"
+#include "legacy/background_reader.h"
 
 #include <system_error>
 #include <utility>
 
 namespace ks {
 
-void ReadAhead::Start(const File& file, uint64_t offset, size_t size) {
+void BackgroundReader::Start(const File& file, uint64_t offset, size_t size) {
   Drop();
   if (!reader_.joinable()) {
     try {
@@ -25,7 +25,7 @@ void ReadAhead::Start(const File& file, uint64_t offset, size_t size) {
   changed_.notify_all();
 }
 
-void ReadAhead::Serve() {
+void BackgroundReader::Serve() {
   std::unique_lock<std::mutex> guard(lock_);
   for (;;) {
     changed_.wait(guard, [this] { return asked_ || ending_; });
@@ -38,7 +38,7 @@ void ReadAhead::Serve() {
   }
 }
 
-int64_t ReadAhead::Take(std::vector<uint8_t>& into) {
+int64_t BackgroundReader::Take(std::vector<uint8_t>& into) {
   const File& file = *file_;
   Drop();
   into.swap(buffer_);
@@ -48,14 +48,14 @@ int64_t ReadAhead::Take(std::vector<uint8_t>& into) {
   return file.ClaimRead(offset_, size_, got_);
 }
 
-void ReadAhead::Drop() {
+void BackgroundReader::Drop() {
   if (file_ == nullptr) return;
   std::unique_lock<std::mutex> guard(lock_);
   changed_.wait(guard, [this] { return !asked_; });
   file_ = nullptr;
 }
 
-void ReadAhead::Release() {
+void BackgroundReader::Release() {
   Drop();
   if (reader_.joinable()) {
     {
