@@ -1,9 +1,9 @@
 #include "db/engine/xbase/key_maker.h"
 
 #include <algorithm>
-#include <system_error>
 #include <utility>
 
+#include "common/thread_start.h"
 #include "db/engine/xbase/cdx_index.h"
 
 namespace ks::xbase {
@@ -52,11 +52,7 @@ void KeyMaker::Start() {
       failure_ = std::current_exception();
     }
   };
-  try {
-    maker_ = std::thread(work);
-  } catch (const std::system_error&) {
-    work();  // no thread to be had: the batch is made here
-  }
+  StartOrDoHere(maker_, work);
 }
 
 void KeyMaker::Finish(bool rethrow) {

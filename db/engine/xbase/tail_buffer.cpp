@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 #include <utility>
+
+#include "common/thread_start.h"
 
 namespace ks::xbase {
 
@@ -55,11 +56,7 @@ bool TailBuffer::WriteBehind(File& file, const void* trailer, size_t trailer_len
   const char* t = static_cast<const char*>(trailer);
   flight_.insert(flight_.end(), t, t + trailer_len);
   in_flight_ = true;
-  try {
-    flight_thread_ = std::thread([this, &file, end = base_] { Fly(file, end); });
-  } catch (const std::system_error&) {
-    Fly(file, base_);  // no thread to be had: written here
-  }
+  StartOrDoHere(flight_thread_, [this, &file, end = base_] { Fly(file, end); });
   return true;
 }
 
