@@ -76,6 +76,7 @@ TEST_F(TailBufferTest, PiecesInFlightReadBackAndAFailedPieceIsReportedThenWritte
     }
     EXPECT_EQ(reported, failing_piece >= 0 ? 1 : 0);
     EXPECT_TRUE(tail.Empty());
+    SetFileFaultHook(nullptr);  // it refers to this pass's variables
 
     const uint64_t end = tail.End();
     std::string content(size_t(end + 1), ' ');
