@@ -63,21 +63,20 @@
 # The main thread then carries 86% of the samples at 1x; its largest items are the kernel's
 # copy of written bytes (19%), memmove (8%) and the copy of read bytes (6%).
 #
-# After the index entries of appended records went to a thread of their own, the appended
-# records are written behind on another, the legacy reader reads its next window ahead and
-# large buffers go back to the system when freed, side by side with the converter of
-# 57e8472 on 9 December 2026 (load average 1.6 to 2 from outside; SCALES="1 4 8" RUNS=1):
-#   scale      records    in MiB   wall s    cpu s   records/s cpu us/rec peak MiB
-#   1x ref     1258046     402.5     6.88     6.50      182856      5.17      119
-#   1x         1258046     402.5     4.65     5.77      270548      4.59      132
-#   4x ref     5032046    1587.1    21.66    20.35      232320      4.04      155
-#   4x         5032046    1587.1    14.06    19.63      357898      3.90      166
-#   8x ref    10064046    3140.1    47.39    45.09      212366      4.48      198
-#   8x        10064046    3140.1    29.57    42.52      340346      4.22      199
-# The same day with RUNS=3 at 1x: 4.41 s against 5.83 s. The main thread now carries 69% of
-# the samples at 1x; the rest of the stage (field values set, records posted, the tag a
-# dataset reads before every append), reading the legacy blocks (twice per open: the chain
-# walk and the stage) and the page faults of fresh memory are its largest items.
+# Tried on 9 December 2026 and taken out again (commits 08c0268 to 8a946ec): the index
+# entries of appended records made on a worker thread, a batch at a time; the .dbf's
+# appended records written behind on another while the next piece gathers; the legacy
+# reader's next window read ahead on a third; a fixed 1 MiB mmap threshold against the
+# memory the workers' arenas kept. The main thread's share of the samples fell from 82% to
+# 69%, but its own processor time did not fall, and neither did the wall time. Interleaved,
+# six pairs at 1x on a quiet machine (wall s / cpu s): without 3.76-3.87 / 4.1-4.2, with
+# 4.02-4.28 / 5.1-5.3. Each piece alone added 0.2-0.3 s of processor time (the mmap
+# threshold 0.3 s and 0.3 s more at closing), the goods stage took 1.6 s either way, and
+# at 4x the wall time was the same within the noise (16.5-17.9 s against 16.2-18.6 s) for
+# 20-25% more processor time and 35 MiB more memory. The profile's largest item was then
+# pvm_irq_enable (page faults, system calls and the interrupts between the two virtual
+# processors): on this machine the hand-overs, the fresh memory and the second thread's
+# interrupts cost what the main thread saved.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)

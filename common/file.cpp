@@ -2,7 +2,6 @@
 // last failure and moving.
 #include "common/file.h"
 
-#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -90,8 +89,6 @@ const FileFailure* LastFileFailure() {
 
 void ForgetFileFailure() { LastFailure().reset(); }
 
-void SetLastFileFailure(const FileFailure& failure) { LastFailure() = failure; }
-
 std::string DescribeFileFailure(const FileFailure& failure) {
   const char* what = "";
   switch (failure.operation) {
@@ -133,25 +130,6 @@ File& File::operator=(File&& other) noexcept {
     locked_ = std::move(other.locked_);
   }
   return *this;
-}
-
-int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
-  const int64_t allowed = ClaimRead(offset, size, static_cast<int64_t>(size));
-  if (allowed < 0) return -1;
-  const int64_t got = ReadAtUnhooked(offset, data, static_cast<size_t>(allowed));
-  if (got < 0) FileOperationFailed(FileOperation::kRead, path_);
-  return got;
-}
-
-int64_t File::ClaimRead(uint64_t offset, size_t size, int64_t got) const {
-  if (RefusedByFaultHook(FileOperation::kRead, path_)) return -1;
-  const int64_t allowed = AllowedByFaultHook(path_, false, offset, size);
-  if (allowed < 0) {
-    RecordIoError();
-    FileOperationFailed(FileOperation::kRead, path_);
-    return -1;
-  }
-  return std::min(allowed, got);
 }
 
 bool File::ReadExactAt(uint64_t offset, void* data, size_t size) const {

@@ -38,14 +38,6 @@ class File {
   // Reads up to size bytes at offset; returns the number read (short at the end of the
   // file), or -1 on an error.
   int64_t ReadAt(uint64_t offset, void* data, size_t size) const;
-  // ReadAt in two halves, for a read ahead done on a thread of its own. ReadAtUnhooked reads
-  // without asking the test hooks and records no failure for LastFileFailure (the reading
-  // thread's record is of no use to its owner). ClaimRead, on the owner's thread when it
-  // takes the got (>= 0) bytes, asks the hooks as ReadAt would have at that point and
-  // returns what ReadAt would have returned: got, fewer for a short transfer, or -1 with the
-  // failure recorded. So a test's faults strike the reads in the owner's order.
-  int64_t ReadAtUnhooked(uint64_t offset, void* data, size_t size) const;
-  int64_t ClaimRead(uint64_t offset, size_t size, int64_t got) const;
   // True only when every byte was read.
   bool ReadExactAt(uint64_t offset, void* data, size_t size) const;
   // True only when every byte was written.
@@ -111,9 +103,6 @@ struct FileFailure {
 };
 const FileFailure* LastFileFailure();
 void ForgetFileFailure();
-// Makes a failure met on another thread this thread's last one: a worker's failure reported
-// by the thread that owns its work.
-void SetLastFileFailure(const FileFailure& failure);
 // The failure for the operator: "Не удалось записать файл /data/base/firm.dbf: Input/output
 // error" (Windows-1251).
 std::string DescribeFileFailure(const FileFailure& failure);

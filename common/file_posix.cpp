@@ -55,13 +55,22 @@ void File::Close() {
   locked_.clear();
 }
 
-int64_t File::ReadAtUnhooked(uint64_t offset, void* data, size_t size) const {
+int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
+  if (RefusedByFaultHook(FileOperation::kRead, path_)) return -1;
+  const int64_t allowed = AllowedByFaultHook(path_, false, offset, size);
+  if (allowed < 0) {
+    errno = EIO;
+    FileOperationFailed(FileOperation::kRead, path_);
+    return -1;
+  }
+  size_t want = static_cast<size_t>(allowed) < size ? static_cast<size_t>(allowed) : size;
   size_t done = 0;
   char* out = static_cast<char*>(data);
-  while (done < size) {
-    const ssize_t n = ::pread(Fd(handle_), out + done, size - done, static_cast<off_t>(offset + done));
+  while (done < want) {
+    const ssize_t n = ::pread(Fd(handle_), out + done, want - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
+      FileOperationFailed(FileOperation::kRead, path_);
       return -1;
     }
     if (n == 0) break;

@@ -76,16 +76,25 @@ void File::Close() {
   handle_ = kNoHandle;
 }
 
-int64_t File::ReadAtUnhooked(uint64_t offset, void* data, size_t size) const {
+int64_t File::ReadAt(uint64_t offset, void* data, size_t size) const {
+  if (RefusedByFaultHook(FileOperation::kRead, path_)) return -1;
+  const int64_t allowed = AllowedByFaultHook(path_, false, offset, size);
+  if (allowed < 0) {
+    win32::RecordErrno(EIO);
+    FileOperationFailed(FileOperation::kRead, path_);
+    return -1;
+  }
+  const size_t want = static_cast<size_t>(allowed) < size ? static_cast<size_t>(allowed) : size;
   size_t done = 0;
   char* out = static_cast<char*>(data);
-  while (done < size) {
+  while (done < want) {
     OVERLAPPED at = At(offset + done);
     DWORD n = 0;
-    const DWORD ask = static_cast<DWORD>(std::min(size - done, kChunk));
+    const DWORD ask = static_cast<DWORD>(std::min(want - done, kChunk));
     if (!ReadFile(Native(handle_), out + done, ask, &n, &at)) {
       if (GetLastError() == ERROR_HANDLE_EOF) break;
       win32::RecordLastError(path_);
+      FileOperationFailed(FileOperation::kRead, path_);
       return -1;
     }
     if (n == 0) break;

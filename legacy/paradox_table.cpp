@@ -67,7 +67,6 @@ void ParadoxTable::Open(const std::string& db_path, const std::string& blob_path
 }
 
 void ParadoxTable::Close() {
-  ahead_.Release();  // before the file it reads goes
   file_.Close();
   blobs_.Close();
   header_ = ParadoxHeader();
@@ -76,7 +75,6 @@ void ParadoxTable::Close() {
   window_.clear();
   window_.shrink_to_fit();
   window_first_ = window_blocks_ = 0;
-  next_window_ = 0;
   chain_index_ = 0;
   slot_ = 0;
   record_ = nullptr;
@@ -86,13 +84,7 @@ void ParadoxTable::Close() {
   loss_counted_at_.clear();
 }
 
-size_t ParadoxTable::WindowBytes(int block) const {
-  const size_t block_size = static_cast<size_t>(header_.block_size);
-  const size_t blocks = std::min<size_t>(std::max<size_t>(kWindowBytes / block_size, 1), header_.file_blocks - block + 1);
-  return blocks * block_size;
-}
-
-const uint8_t* ParadoxTable::Block(int block, size_t chain_index) {
+const uint8_t* ParadoxTable::Block(int block) {
   if (block >= window_first_ && block < window_first_ + window_blocks_) {
     return window_.data() + static_cast<size_t>(block - window_first_) * header_.block_size;
   }
@@ -100,37 +92,17 @@ const uint8_t* ParadoxTable::Block(int block, size_t chain_index) {
     Fail("ссылка на блок " + std::to_string(block) + " за пределами файла");
   }
   const size_t block_size = static_cast<size_t>(header_.block_size);
-  const uint64_t offset = header_.BlockOffset(block);
-  // A walk along the chain reads ahead from its second window on; a jump elsewhere does not.
-  const bool along = block == next_window_;
+  const size_t wanted =
+      std::min<size_t>(std::max<size_t>(kWindowBytes / block_size, 1), header_.file_blocks - block + 1);
+  window_.resize(wanted * block_size);
   window_blocks_ = 0;
-  int64_t got;
-  if (ahead_.Pending() && ahead_.Offset() == offset) {
-    got = ahead_.Take(window_);
-  } else {
-    ahead_.Drop();  // the walk left the order it was read ahead in
-    window_.resize(WindowBytes(block));
-    got = file_.ReadAt(offset, window_.data(), window_.size());
-  }
+  const int64_t got = file_.ReadAt(header_.BlockOffset(block), window_.data(), window_.size());
   if (got < 0) Fail("ошибка чтения блока " + std::to_string(block) + ": " + Cp1251ToUtf8(SystemErrorText()));
   const size_t whole = static_cast<size_t>(got) / block_size;
   if (whole == 0) Fail("файл обрывается на блоке " + std::to_string(block));
   window_first_ = block;
   window_blocks_ = static_cast<int>(whole);
-  next_window_ = NextWindowBlock(chain_index);
-  if (along && next_window_ != 0) ahead_.Start(file_, header_.BlockOffset(next_window_), WindowBytes(next_window_));
   return window_.data();
-}
-
-int ParadoxTable::NextWindowBlock(size_t chain_index) const {
-  const auto outside = [this](int block) { return block < window_first_ || block >= window_first_ + window_blocks_; };
-  // The walk of the chain does next to nothing with a window but wait for the next one:
-  // reading ahead would only add the hand-over.
-  if (chain_index == kWalking) return 0;
-  for (size_t c = chain_index + 1; c < chain_.size(); ++c) {
-    if (outside(chain_[c].block)) return chain_[c].block;
-  }
-  return 0;
 }
 
 void ParadoxTable::WalkChain() {
@@ -142,7 +114,7 @@ void ParadoxTable::WalkChain() {
     if (block > header_.file_blocks) Fail("ссылка на блок " + std::to_string(block) + " за пределами файла");
     if (visited[block]) Fail("цепочка блоков замыкается на блоке " + std::to_string(block));
     visited[block] = true;
-    const uint8_t* data = Block(block, kWalking);
+    const uint8_t* data = Block(block);
     const int last_offset = static_cast<int16_t>(GetLe16(data + 4));
     int records = 0;
     if (last_offset >= 0) {
@@ -166,7 +138,7 @@ CyrillicLetterCounts ParadoxTable::CountAlphaLetters() {
   constexpr size_t kMostBlocks = 1024;
   CyrillicLetterCounts letters;
   for (size_t c = 0; c < chain_.size() && c < kMostBlocks && letters.Total() < kEnoughLetters; ++c) {
-    const uint8_t* block = Block(chain_[c].block, c);
+    const uint8_t* block = Block(chain_[c].block);
     for (uint32_t slot = 0; slot < chain_[c].records; ++slot) {
       const uint8_t* record = block + kBlockHeaderSize + static_cast<size_t>(slot) * header_.record_size;
       for (const ParadoxField& f : header_.fields) {
@@ -206,7 +178,7 @@ void ParadoxTable::Position(size_t chain_index, uint32_t slot) {
     record_ = nullptr;
     return;
   }
-  const uint8_t* block = Block(chain_[chain_index].block, chain_index);
+  const uint8_t* block = Block(chain_[chain_index].block);
   record_ = block + kBlockHeaderSize + static_cast<size_t>(slot) * header_.record_size;
 }
 
@@ -380,7 +352,7 @@ bool ParadoxTable::Find(int field, int64_t key) {
     pairs.reserve(record_count_);
     uint32_t ordinal = 0;
     for (size_t c = 0; c < chain_.size(); ++c) {
-      const uint8_t* block = Block(chain_[c].block, c);
+      const uint8_t* block = Block(chain_[c].block);
       for (uint32_t slot = 0; slot < chain_[c].records; ++slot, ++ordinal) {
         const uint8_t* value = block + kBlockHeaderSize + static_cast<size_t>(slot) * header_.record_size + f.offset;
         if (IsParadoxNull(f.type, value, f.size)) continue;

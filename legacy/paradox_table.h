@@ -1,8 +1,7 @@
 #pragma once
 // Reads a Paradox table (.DB with its optional .MB) record by record in the table's own
 // order: along the chain of data blocks, which for a keyed table is primary-key order.
-// Blocks are read in large windows, the next one along the chain on a thread of its own
-// while the current one is decoded; a field is decoded only when it is asked for. Every
+// Blocks are read in large chunks; a field is decoded only when it is asked for. Every
 // fault of the files ends in a ks::Exception naming the table and the file.
 
 #include <cstdint>
@@ -15,7 +14,6 @@
 #include "common/date_time.h"
 #include "common/file.h"
 #include "common/non_copyable.h"
-#include "legacy/background_reader.h"
 #include "legacy/paradox_blob_file.h"
 #include "legacy/ordinal_index.h"
 #include "legacy/paradox_code_page.h"
@@ -88,15 +86,7 @@ class ParadoxTable : NonCopyable {
   uint32_t CurrentOrdinal() const { return chain_[chain_index_].first_record + slot_; }
   void Position(size_t chain_index, uint32_t slot);
   void PositionOrdinal(uint32_t ordinal);
-  // The bytes of a block, from the window, else from the window read from it on. The
-  // block's place in the chain (kWalking while the chain is walked) tells which window to
-  // read ahead: the one holding the next block of the chain outside this window.
-  static constexpr size_t kWalking = SIZE_MAX;
-  const uint8_t* Block(int block, size_t chain_index);
-  // The first block of the window read after the current one; 0 when none is.
-  int NextWindowBlock(size_t chain_index) const;
-  // Bytes in the window that starts at block.
-  size_t WindowBytes(int block) const;
+  const uint8_t* Block(int block);
   // The current record's bytes of a field; checks the cursor and the field number.
   const uint8_t* FieldData(int field) const {
     if (record_ == nullptr || field < 0 || static_cast<size_t>(field) >= header_.fields.size()) BadFieldAccess(field);
@@ -118,8 +108,6 @@ class ParadoxTable : NonCopyable {
   std::vector<uint8_t> window_;
   int window_first_ = 0;
   int window_blocks_ = 0;
-  int next_window_ = 0;      // the first block of the window a walk along the chain reads next
-  BackgroundReader ahead_;  // that window, in flight
 
   // Cursor.
   size_t chain_index_ = 0;

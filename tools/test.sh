@@ -23,18 +23,16 @@ if [ "${KS_SANITIZE:-1}" != 0 ]; then
 fi
 
 if [ "${KS_TSAN:-1}" != 0 ]; then
-  # The tests that run the threads (index entries made, runs sorted and written out and
-  # appended records written behind while the table is appended to; the legacy reader's
-  # windows read ahead), under ThreadSanitizer: any data race fails them.
+  # The tests that run the engine's threads (index runs sorted and written out while the
+  # table is appended to), under ThreadSanitizer: any data race fails them.
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKS_TSAN=ON >/dev/null
-  if ! cmake --build build-tsan -j"$(nproc)" --target xbase_test legacy_interop_test >build-tsan/build.log 2>&1; then
+  if ! cmake --build build-tsan -j"$(nproc)" --target xbase_test >build-tsan/build.log 2>&1; then
     tail -60 build-tsan/build.log
     echo "thread sanitizer build failed (whole log in build-tsan/build.log)" >&2
     exit 1
   fi
-  build-tsan/db/engine/xbase/xbase_test --gtest_filter='KeyRuns*:SpilledIndex*:TailBuffer*'
-  build-tsan/legacy/legacy_interop_test --gtest_filter='ParadoxReadAhead*'
+  build-tsan/db/engine/xbase/xbase_test --gtest_filter='KeyRuns*:SpilledIndex*'
 fi
 
 bash tools/fuzz.sh "${FUZZ_RUNS:-10000}"

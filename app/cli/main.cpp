@@ -60,7 +60,6 @@ int main(int argc, char** argv) {
   }
 
   try {
-    ks::SetUpProcessMemory();
     ks::LoadProcessMetadata();
   } catch (const std::exception& e) {
     Print(stderr, ks::Cp1251ToUtf8(e.what()) + "\n");

@@ -20,7 +20,6 @@ int main(int argc, char** argv) {
   // program with its message before any window shows.
   std::string failure;
   try {
-    ks::SetUpProcessMemory();
     ks::LoadProcessMetadata();
   } catch (const std::exception& e) {
     failure = e.what();

@@ -25,7 +25,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
   // The metadata document is loaded before anything else; a failure stops the program with
   // its message before any window shows.
   try {
-    ks::SetUpProcessMemory();
     ks::LoadProcessMetadata();
   } catch (const std::exception& e) {
     ShowFailure(e.what());

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <numeric>
 #include <random>
-#include <utility>
 
 #include "common/byte_order.h"
 #include "db/engine/xbase/dbf_table.h"
@@ -51,7 +50,6 @@ Tag::Tag(TagDefinition definition, std::unique_ptr<Expression> key, std::unique_
       appended_(key_len + 4) {}
 
 void Tag::Settle() const {
-  WaitForKeyMaker();
   if (!appended_.Empty()) {
     // A failed read keeps the runs; entries already moved are not added twice.
     if (appended_.Merge([&](const uint8_t* entry) {
@@ -65,7 +63,6 @@ void Tag::Settle() const {
 }
 
 bool Tag::EndRecNo(bool first, uint32_t* recno) const {
-  if (maker_) std::exchange(maker_, nullptr)->Remove(this);
   keys_.Settle();
   const bool smallest = first != definition_.descending;
   const uint8_t* best = nullptr;
@@ -80,7 +77,6 @@ bool Tag::EndRecNo(bool first, uint32_t* recno) const {
 }
 
 int Tag::ForEachEntry(const std::function<int(const uint8_t*)>& visit) const {
-  WaitForKeyMaker();
   if (!appended_.Empty() && keys_.Count() == 0 && keys_.Settled()) {
     const int rc = appended_.Merge(visit);
     return rc == -1 ? e4read : rc;
@@ -161,7 +157,6 @@ std::string Tag::SeekKey(std::string_view text) const {
 }
 
 bool Tag::Update(const char* old_record, const char* new_record, uint32_t recno) {
-  WaitForKeyMaker();
   uint8_t old_entry[256], new_entry[256];
   const size_t size = keys_.EntrySize();
   const bool old_in = old_record && MakeEntry(old_record, recno, old_entry);
@@ -188,28 +183,7 @@ bool Tag::Update(const char* old_record, const char* new_record, uint32_t recno)
   return true;
 }
 
-bool Tag::AddAppended(const char* record, uint32_t recno) {
-  uint8_t entry[256];
-  if (!MakeEntry(record, recno, entry)) return false;
-  appended_.Add(entry);
-  return true;
-}
-
 // ---- the compound index ----------------------------------------------------------------
-
-namespace {
-// Records handed to the key maker's thread at a time, at most.
-constexpr size_t kKeyMakerBatch = 1 << 20;
-
-// What a record's keys may read: up to the end of the field that ends last.
-size_t RecordBytes(const std::vector<FieldDef>& fields) {
-  size_t end = 1;
-  for (const FieldDef& field : fields) end = std::max(end, size_t(field.offset) + size_t(field.len));
-  return end;
-}
-}  // namespace
-
-CompoundIndex::CompoundIndex(const std::vector<FieldDef>& fields) : record_bytes_(RecordBytes(fields)) {}
 
 Tag* CompoundIndex::Find(std::string_view name) {
   std::string upper(name);
@@ -223,28 +197,13 @@ Tag* CompoundIndex::Find(std::string_view name) {
 }
 
 void CompoundIndex::OnChange(const char* old_record, const char* new_record, uint32_t recno) {
-  if (!old_record && key_maker_) {
-    key_maker_->Add(new_record, recno);
-    for (auto& tag : tags_) {
-      if (!tag->UsesKeyMaker() && tag->Update(nullptr, new_record, recno)) dirty_ = true;
-    }
-    return;
-  }
-  WaitForKeyMaker();
   for (auto& tag : tags_) {
     if (tag->Update(old_record, new_record, recno)) dirty_ = true;
   }
 }
 
-void CompoundIndex::WaitForKeyMaker() {
-  if (!key_maker_) return;
-  key_maker_->Wait();
-  if (key_maker_->TakeChanged()) dirty_ = true;
-}
-
 void CompoundIndex::LimitKeyMemory(size_t bytes) {
   if (tags_.empty()) return;
-  WaitForKeyMaker();
   // A name of its own for every open index, so that two processes on one table do not meet.
   std::random_device random;
   char token[16];
@@ -255,27 +214,13 @@ void CompoundIndex::LimitKeyMemory(size_t bytes) {
   for (size_t t = 0; t < tags_.size(); ++t) {
     tags_[t]->SpillTo(SpillFileName(path_, token, t), bytes / tags_.size() / 2, one_at_a_time);
   }
-  // Appended records' entries are made on a thread of their own, a small part of that
-  // memory's worth of records at a time.
-  std::vector<Tag*> appendable;
-  for (auto& tag : tags_) {
-    if (!tag->Definition().unique) appendable.push_back(tag.get());
-  }
-  for (Tag* tag : appendable) tag->SetKeyMaker(nullptr);
-  key_maker_.reset();
-  if (appendable.empty()) return;
-  key_maker_ = std::make_unique<KeyMaker>(appendable, record_bytes_, std::clamp<size_t>(bytes / 16, 1, kKeyMakerBatch));
-  for (Tag* tag : appendable) tag->SetKeyMaker(key_maker_.get());
 }
 
-int CompoundIndex::Flush() {
-  WaitForKeyMaker();
-  return dirty_ ? Write() : 0;
-}
+int CompoundIndex::Flush() { return dirty_ ? Write() : 0; }
 
 int CompoundIndex::Create(const std::string& path, const std::vector<TagDefinition>& definitions, DbfTable& table,
                           std::unique_ptr<CompoundIndex>* out) {
-  std::unique_ptr<CompoundIndex> index(new CompoundIndex(table.Fields()));
+  std::unique_ptr<CompoundIndex> index(new CompoundIndex());
   index->path_ = path;
   for (const TagDefinition& definition : definitions) {
     std::string error;
@@ -322,7 +267,7 @@ int CompoundIndex::Create(const std::string& path, const std::vector<TagDefiniti
 
 int CompoundIndex::Open(const std::string& path, const std::vector<FieldDef>& fields,
                         std::unique_ptr<CompoundIndex>* out) {
-  std::unique_ptr<CompoundIndex> index(new CompoundIndex(fields));
+  std::unique_ptr<CompoundIndex> index(new CompoundIndex());
   index->path_ = path;
   if (!index->file_.Open(path, File::Mode::kReadWrite)) {
     return errno == ENOENT || errno == ENOTDIR ? e4fileFind : e4open;

@@ -15,7 +15,6 @@
 #include "common/file.h"
 #include "db/engine/xbase/expression.h"
 #include "db/engine/xbase/key_list.h"
-#include "db/engine/xbase/key_maker.h"
 #include "db/engine/xbase/key_runs.h"
 
 namespace ks::xbase {
@@ -77,30 +76,17 @@ class Tag {
   // Keeps the keys in step with a record change (old null for an appended record).
   // Returns true when the keys changed.
   bool Update(const char* old_record, const char* new_record, uint32_t recno);
-  // The entry of an appended record joins the appended ones, unless the filter leaves the
-  // record out (then false). Not for a unique tag. The key maker's thread calls it without
-  // waiting for itself.
-  bool AddAppended(const char* record, uint32_t recno);
-  // Entries of appended records may be in the making there: every look at the keys waits
-  // for them first. A tag asked for its ends, as a dataset appending in the tag's order
-  // asks before every append, leaves the key maker and makes its entries at once.
-  void SetKeyMaker(KeyMaker* maker) { maker_ = maker; }
-  bool UsesKeyMaker() const { return maker_ != nullptr; }
 
  private:
   Tag(TagDefinition definition, std::unique_ptr<Expression> key, std::unique_ptr<Expression> filter, size_t key_len);
   // Moves the appended entries into keys_.
   void Settle() const;
-  void WaitForKeyMaker() const {
-    if (maker_) maker_->Wait();
-  }
 
   TagDefinition definition_;
   std::unique_ptr<Expression> key_;
   std::unique_ptr<Expression> filter_;
   mutable KeyList keys_;
   mutable KeyRuns appended_;
-  mutable KeyMaker* maker_ = nullptr;
 };
 
 // 8-byte order-preserving form of a number (and of a date's Julian day number).
@@ -124,24 +110,18 @@ class CompoundIndex {
   // temporary files beside the index until it is written.
   void LimitKeyMemory(size_t bytes);
 
-  // An appended record's entries are made on the key maker's thread (see key_maker.h)
-  // once LimitKeyMemory has been called; any other change waits for them.
   void OnChange(const char* old_record, const char* new_record, uint32_t recno);
   // Writes the file when a key changed since the last write.
   int Flush();
 
  private:
-  explicit CompoundIndex(const std::vector<FieldDef>& fields);
+  CompoundIndex() = default;
   int Write();
   int Read(const std::vector<FieldDef>& fields);
-  // Entries of appended records still in the making are in the tags on return.
-  void WaitForKeyMaker();
 
   std::string path_;
-  size_t record_bytes_;  // of a record image, as far as its fields reach
   File file_;
   std::vector<std::unique_ptr<Tag>> tags_;
-  std::unique_ptr<KeyMaker> key_maker_;  // destroyed first: its thread uses the tags
   bool dirty_ = false;
 };
 

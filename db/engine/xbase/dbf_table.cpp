@@ -225,7 +225,7 @@ int DbfTable::AppendRecord(const char* record, uint32_t* recno) {
   header_dirty_ = true;
   if (index_) index_->OnChange(nullptr, record, count_);
   if (tail_.Full()) {
-    if (!tail_.WriteBehind(file_, &kEof, 1)) return e4write;
+    if (!tail_.WriteTo(file_, &kEof, 1)) return e4write;
     if (const int rc = WriteHeader(); rc != 0) return rc;
   }
   return 0;
@@ -239,16 +239,13 @@ int DbfTable::WriteHeader() {
   head[1] = uint8_t(tm.tm_year);
   head[2] = uint8_t(tm.tm_mon + 1);
   head[3] = uint8_t(tm.tm_mday);
-  // Only records whose bytes are in the file already count: the header never claims more
-  // than the file holds, even while a piece of appended records is being written.
-  const uint32_t on_file = uint32_t((tail_.Base() - header_len_) / record_width_);
-  PutLe32(head + 4, on_file);
+  PutLe32(head + 4, count_);
   PutLe16(head + 8, header_len_);
   PutLe16(head + 10, record_width_);
   head[kDbfFlagsOffset] = flags_;
   head[29] = code_page_;
   if (!file_.WriteAt(0, head, sizeof head)) return e4write;
-  header_dirty_ = on_file != count_;
+  header_dirty_ = false;
   return 0;
 }
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
-#include "common/thread_start.h"
 #include "db/engine/xbase/key_list.h"
 
 #ifdef __GLIBC__
@@ -162,7 +162,11 @@ void KeyRuns::Spill() {
       spill_failure_ = std::current_exception();
     }
   };
-  StartOrDoHere(spiller_, work);
+  try {
+    spiller_ = std::thread(work);
+  } catch (const std::system_error&) {
+    work();  // no thread to be had: the run is made here
+  }
 }
 
 void KeyRuns::FinishSpill(bool rethrow) {

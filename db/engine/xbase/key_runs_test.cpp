@@ -130,10 +130,7 @@ TEST_F(KeyRunsTest, AFailureOnTheSpillingThreadReachesTheNextCallWithItsCause) {
   }
 }
 
-// A goods-like table, its appended keys spilled to runs or not: the same index file. A
-// small key memory also makes the appended records' entries in small batches on the key
-// maker's thread, between a unique tag kept at once, a tag asked for its end before every
-// append (as a dataset appending in its order does) and an edited record.
+// A goods-like table, its appended keys spilled to runs or not: the same index file.
 class SpilledIndexTest : public KeyRunsTest {
  protected:
   std::string WriteTable(const std::string& name, long index_memory, int records, bool read_midway) {
@@ -142,28 +139,15 @@ class SpilledIndexTest : public KeyRunsTest {
     const Tag4Info tags[] = {{"IDOC", "Str(DOCID, 10)", ".NOT. DELETED()", 0, 0},
                              {"INOTE", "Upper(NOTE)+Str(DOCID, 10)", nullptr, 0, 0},
                              {"DNOTE", "NOTE", nullptr, 0, r4descending},
-                             {"UNOTE", "NOTE", nullptr, r4unique, 0},
                              {nullptr, nullptr, nullptr, 0, 0}};
     Data4* data = d4create(engine_, Path(name + ".dbf").c_str(), fields, tags);
     EXPECT_NE(data, nullptr);
     std::mt19937 random(11);
     for (int i = 1; i <= records; ++i) {
-      if (i > records / 3) {
-        d4tagSelectP(data, d4tag(data, "IDOC"));
-        EXPECT_EQ(d4bottom(data), 0);
-        EXPECT_EQ(d4recNoLow(data), i - 1);
-        d4tagSelectP(data, nullptr);
-      }
       Append(data, [&](Data4* d) {
         PutNumber(d, "DOCID", i);
         Put(d, "NOTE", "note " + std::to_string(random() % 3000));
       });
-      if (i == records / 4) {
-        EXPECT_EQ(d4goLow(data, i / 2, 1), 0);
-        Put(data, "NOTE", "edited");
-        d4changed(data, 1);
-        EXPECT_EQ(d4unlock(data), 0);
-      }
       if (read_midway && i == records / 2) {
         // Reading a tag brings its runs back into memory; appending goes on from there.
         d4tagSelectP(data, d4tag(data, "INOTE"));
@@ -202,30 +186,6 @@ TEST_F(SpilledIndexTest, SpilledRunsWriteTheSameIndexFile) {
   }
   EXPECT_EQ(count, 3000);
   d4close(data);
-}
-
-TEST_F(SpilledIndexTest, AFailureOnTheKeyMakersThreadReachesALaterAppend) {
-  code4indexMemory(engine_, 2000);
-  const Field4Info fields[] = {{"UID", 'N', 11, 0, 0}, {nullptr, 0, 0, 0, 0}};
-  const Tag4Info tags[] = {{"IPRIMARY", "Str(UID, 10)", nullptr, 0, 0}, {nullptr, nullptr, nullptr, 0, 0}};
-  Data4* data = d4create(engine_, Path("t.dbf").c_str(), fields, tags);
-  ASSERT_NE(data, nullptr);
-  SetFileFaultHook([&](const std::string& path, bool is_write, uint64_t, size_t size) -> int64_t {
-    if (is_write && path.size() > 4 && path.compare(path.size() - 4, 4, ".tmp") == 0) {
-      throw std::runtime_error("the disk went away");
-    }
-    return int64_t(size);
-  });
-  std::string caught;
-  try {
-    for (int i = 1; i <= 1000; ++i) Append(data, [&](Data4* d) { PutNumber(d, "UID", 1000 - i); });
-  } catch (const std::runtime_error& e) {
-    caught = e.what();
-  }
-  EXPECT_EQ(caught, "the disk went away");
-  SetFileFaultHook(nullptr);
-  d4close(data);  // nothing left running to wait for
-  EXPECT_TRUE(TemporaryFiles().empty());
 }
 
 TEST_F(SpilledIndexTest, AFailedIndexWriteStillRemovesTheRuns) {

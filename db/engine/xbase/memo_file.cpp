@@ -96,7 +96,6 @@ int MemoFile::Write(std::string_view text, uint32_t* block) {
   *block = next_free_;
   next_free_ += uint32_t(used);
   header_dirty_ = true;
-  // Written at once, so that a memo the disk refuses fails the record that holds it.
   if (tail_.Full() && !tail_.WriteTo(file_)) return e4write;
   return 0;
 }
