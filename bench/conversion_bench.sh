@@ -73,7 +73,7 @@
 # 4.02-4.28 / 5.1-5.3. Each piece alone added 0.2-0.3 s of processor time (the mmap
 # threshold 0.3 s and 0.3 s more at closing), the goods stage took 1.6 s either way, and
 # at 4x the wall time was the same within the noise (16.5-17.9 s against 16.2-18.6 s) for
-# 20-25% more processor time and 35 MiB more memory. The profile's largest item was then
+# 13-27% more processor time and 35 MiB more memory. The profile's largest item was then
 # pvm_irq_enable (page faults, system calls and the interrupts between the two virtual
 # processors): on this machine the hand-overs, the fresh memory and the second thread's
 # interrupts cost what the main thread saved.
