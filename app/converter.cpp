@@ -1,6 +1,8 @@
 #include "app/converter.h"
 
 #include <exception>
+#include <functional>
+#include <utility>
 
 #include "app/configuration.h"
 #include "app/report/control_totals_text.h"
@@ -34,15 +36,22 @@ void Converter::SetLegacyDirectory(const std::string& directory) {
   ks::SetLegacyDirectory(dtmDict.legacy, dtmMain.legacy, directory);
 }
 
-bool Converter::Run(IMainWindow& window) {
+bool Converter::Run(IMainWindow& window) { return Run(window, false); }
+
+bool Converter::RunAndVerify(IMainWindow& window) { return Run(window, true); }
+
+bool Converter::Run(IMainWindow& window, bool verify) {
   report_.Reset(false);
-  if (!ConversionRun(*this, window).Execute()) return false;
+  Checks checks;
+  const auto check = [&] { checks = ComputeChecks(); };
+  if (!ConversionRun(*this, window).Execute(verify ? std::function<void()>(check) : nullptr)) return false;
   const std::vector<ReportWarning> warnings = report_.Warnings();
   if (warnings_in_log_ && !warnings.empty()) {
     window.AddLogLine("");
     window.AddLogLine(W(kWarningsHeading));
     for (const ReportWarning& warning : warnings) window.AddLogLine(Utf8ToCp1251(warning.sentence));
   }
+  if (verify) KeepChecks(checks);
   return true;
 }
 
@@ -50,18 +59,29 @@ std::string Converter::ReportDirectory() const {
   return report_directory_.empty() ? ExecutableDirectory() : report_directory_;
 }
 
-void Converter::VerifyNewDatabase() {
-  // The new tables read back from the files, apart from what the run remembers.
-  report_.SetVerification(VerifyDatabase(dtmMain.dtbKestrel.DataPath(), TablesWrittenByRun(report_)));
-  // The legacy archive's figures beside the new base's, each side read on its own.
-  report_.SetControlTotals(ComputeControlTotals(legacy_directory_, dtmMain.dtbKestrel.DataPath(), report_));
+Converter::Checks Converter::ComputeChecks() const {
+  Checks checks;
+  try {
+    // The new tables read back from the files, apart from what the run remembers.
+    checks.verification = VerifyDatabase(dtmMain.dtbKestrel.DataPath(), TablesWrittenByRun(report_));
+    // The legacy archive's figures beside the new base's, each side read on its own.
+    checks.totals = ComputeControlTotals(legacy_directory_, dtmMain.dtbKestrel.DataPath(), report_);
+  } catch (...) {
+    checks.failure = std::current_exception();
+  }
+  return checks;
+}
+
+void Converter::KeepChecks(Checks& checks) {
+  if (checks.verification) report_.SetVerification(std::move(*checks.verification));
+  if (checks.totals) report_.SetControlTotals(std::move(*checks.totals));
+  if (checks.failure) std::rethrow_exception(checks.failure);
 }
 
 void Converter::RunFromWindow(IMainWindow& window) {
   std::string failure;  // for the error box, once the page is written
   try {
-    if (!Run(window)) return;  // not confirmed: nothing was done, so nothing to report
-    VerifyNewDatabase();
+    if (!RunAndVerify(window)) return;  // not confirmed: nothing was done, so nothing to report
     const DatabaseVerification& verification = *report_.Verification();
     const ControlTotals& totals = *report_.Totals();
     if (warnings_in_log_ && !report_.Warnings().empty()) window.AddLogLine("");

@@ -3,9 +3,13 @@
 // legacy directories at start-up and performs the conversion run that the "Старт" button
 // (or the command line) starts.
 
+#include <exception>
+#include <optional>
 #include <string>
 
 #include "app/report/conversion_report.h"
+#include "app/verify/control_totals.h"
+#include "app/verify/verification_result.h"
 #include "common/main_window.h"
 #include "common/non_copyable.h"
 #include "db/dtm_dict.h"
@@ -41,14 +45,17 @@ class Converter : NonCopyable {
   // A completed run that could not store everything as it was ends the log with an empty
   // line, the heading "Предупреждения:" and the report's warning lines.
   bool Run(IMainWindow& window);
+  // Run, then the checks of the database it wrote, kept in the report: the read-back check
+  // and the control totals of the legacy archive beside the new base. The checks read the
+  // new files while the run's flush to the disk (mostly waiting for the device) goes on;
+  // what they find is kept, and what they throw is thrown, only after the run has ended
+  // with its success line and warnings, as if they had started then.
+  bool RunAndVerify(IMainWindow& window);
   // The command line prints the warnings apart, so that its log stays as the window's was.
   void SetWarningsInLog(bool in_log) { warnings_in_log_ = in_log; }
   // A dry run: the structure probe and a reading pass over every legacy record and memo
   // with the checks of the real run, creating and writing nothing. Errors propagate.
   void Check(IMainWindow& window);
-  // The checks of the database the last completed run wrote, kept in the report: the
-  // read-back check and the control totals of the legacy archive beside the new base.
-  void VerifyNewDatabase();
 
   // What "Старт" does in either window. The run; after a completed run the read-back check,
   // whose line (and findings, with file and place) follows the warnings in the log, and the
@@ -71,6 +78,17 @@ class Converter : NonCopyable {
   TdtmMain dtmMain{dtmDict};
 
  private:
+  // What the checks of RunAndVerify found, up to the first exception.
+  struct Checks {
+    std::optional<DatabaseVerification> verification;
+    std::optional<ControlTotals> totals;
+    std::exception_ptr failure;
+  };
+  bool Run(IMainWindow& window, bool verify);
+  Checks ComputeChecks() const;
+  // Into the report; then the exception of the checks, if any.
+  void KeepChecks(Checks& checks);
+
   std::string database_path_;
   std::string legacy_directory_;
   std::string report_directory_;

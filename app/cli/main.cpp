@@ -91,10 +91,8 @@ int main(int argc, char** argv) {
       window.FinishProgress();
       PrintLines(stdout, converter.Report().CountLines());
       PrintLines(stdout, converter.Report().CodePageLines());
-    } else if (!converter.Run(window)) {
+    } else if (!(options->verify ? converter.RunAndVerify(window) : converter.Run(window))) {
       status = kExitRefused;
-    } else if (options->verify) {
-      converter.VerifyNewDatabase();
     }
   } catch (const std::exception& e) {
     const std::string message = e.what() + converter.Report().Explanation();

@@ -2,10 +2,12 @@
 
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "app/converter.h"
 #include "app/run/database_guards.h"
 #include "app/run/stage_frame.h"
+#include "common/background_task.h"
 #include "common/codepage.h"
 #include "common/file.h"
 #include "common/platform.h"
@@ -58,7 +60,7 @@ ConversionRun::ConversionRun(Converter& converter, IMainWindow& window, bool dry
       dict_(converter.dtmDict),
       main_(converter.dtmMain) {}
 
-bool ConversionRun::Execute() {
+bool ConversionRun::Execute(const std::function<void()>& while_flushing) {
   // Tables that stand in the directory already are another run's while it holds the lock:
   // refused before the question. A directory yet to be made is locked once it is made.
   if (KindOfPath(main_.dtbKestrel.DataPath()) == PathKind::kDirectory) {
@@ -83,7 +85,7 @@ bool ConversionRun::Execute() {
 
     DeleteIndexes();
     phase_ = Phase::kSyncing;
-    SyncWrittenFiles();
+    SyncWrittenFiles(while_flushing);
   } catch (const std::exception& e) {
     converter_.Report().SetExplanation(Explanation(e));
     throw;
@@ -248,19 +250,29 @@ void ConversionRun::DeleteIndexes() {
   window_.AddLogLine("");
 }
 
-void ConversionRun::SyncWrittenFiles() {
+void ConversionRun::SyncWrittenFiles(const std::function<void()>& meanwhile) {
   const std::string directory = WithTrailingDelimiter(main_.dtbKestrel.DataPath());
+  std::vector<std::string> paths;
   const TqrxTableDefs& table_defs = MetadataRoot().TableDefs();
   for (const TqrxTableDef& def : table_defs) {
     if (def.IsMemory()) continue;
     for (const char* extension : {".dbf", ".fpt"}) {
-      const std::string path = FindFileIgnoringCase(directory, def.Name() + extension);
-      if (path.empty()) continue;  // a table without memo fields has no memo file
-      if (!SyncFile(path)) throw Exception(LastFailureText());
+      std::string path = FindFileIgnoringCase(directory, def.Name() + extension);
+      if (!path.empty()) paths.push_back(std::move(path));  // a table without memo fields has no memo file
     }
   }
-  // The new files' names and the deleted index files are entries of the directory.
-  if (!SyncDirectory(directory)) throw Exception(LastFailureText());
+  auto flush_all = [&] {
+    for (const std::string& path : paths) {
+      if (!SyncFile(path)) throw Exception(LastFailureText());
+    }
+    // The new files' names and the deleted index files are entries of the directory.
+    if (!SyncDirectory(directory)) throw Exception(LastFailureText());
+  };
+  if (!meanwhile) return flush_all();
+  // The failure text is taken on the flushing thread, where the failure was recorded.
+  BackgroundTask flush(flush_all);
+  meanwhile();
+  flush.Wait();
 }
 
 }  // namespace ks

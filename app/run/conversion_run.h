@@ -42,8 +42,10 @@ class ConversionRun {
   // dry: Check instead of Execute.
   ConversionRun(Converter& converter, IMainWindow& window, bool dry = false);
 
-  // False when the operator did not confirm the question.
-  bool Execute();
+  // False when the operator did not confirm the question. while_flushing, when given, runs
+  // on this thread while the written files are flushed to the disk, before the success
+  // line; it must not throw, and a failed flush still ends the run.
+  bool Execute(const std::function<void()>& while_flushing = nullptr);
   // The dry check: the structure probe and every stage reading every legacy record and
   // memo with the checks of its values, without a question, a log line or a file created.
   void Check();
@@ -58,7 +60,9 @@ class ConversionRun {
   void DeleteIndexes();
   // Flushes every table and memo file the run wrote, then the directory, to stable
   // storage, so that the success line is not logged while the tables sit in memory only.
-  void SyncWrittenFiles();
+  // The flush mostly waits for the device: it runs on a thread of its own while meanwhile
+  // runs here.
+  void SyncWrittenFiles(const std::function<void()>& meanwhile);
 
   // A reference stage: every legacy record, unless skip names a reason to leave it out,
   // becomes one target record whose fields fill sets and whose UID it returns; the target

@@ -9,8 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include "app/converter.h"
 #include "app/testing/conversion_fixture.h"
@@ -55,15 +58,21 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 class RunFaultsTest : public testing::LegacyDirsTest {
  protected:
   RunFaultsTest() : LegacyDirsTest(Database()) {}
-  void TearDown() override { SetFileFaultHook(nullptr); }
+  void TearDown() override {
+    SetFileFaultHook(nullptr);
+    SetFileOperationHook(nullptr);
+  }
 
   // The message (UTF-8) of the exception that ends the run or check; empty when none.
-  std::string Failure(bool check = false, const std::string& database = "") {
+  // verify: the run with the checks of the new base, as the window and the command line do.
+  std::string Failure(bool check = false, const std::string& database = "", bool verify = false) {
     converter_.SetLegacyDirectory(legacy_);
     converter_.TakeDatabasePath(database.empty() ? database_ : database);
     try {
       if (check) {
         converter_.Check(window_);
+      } else if (verify) {
+        converter_.RunAndVerify(window_);
       } else {
         converter_.Run(window_);
       }
@@ -180,13 +189,17 @@ TEST_F(RunFaultsTest, EveryWrittenFileAndTheDirectoryReachTheDiskBeforeTheSucces
 }
 
 TEST_F(RunFaultsTest, FlushThatFailsEndsTheRunWithoutTheSuccessLine) {
-  for (const std::string failing : {"doc.fpt", ""}) {
-    SCOPED_TRACE(failing.empty() ? "directory" : failing);
+  // With the checks, the flush goes on beside them; what they found is not kept.
+  for (const auto& [failing, verify] : std::vector<std::pair<std::string, bool>>{
+           {"doc.fpt", false}, {"", false}, {"goods.dbf", true}, {"", true}}) {
+    SCOPED_TRACE((failing.empty() ? "directory" : failing) + (verify ? " with the checks" : ""));
     SetFileFaultHook([&](const std::string& path, bool is_write, uint64_t offset, size_t size) -> int64_t {
       if (is_write && offset == kFlushOffset && path == database_ + failing) return -1;
       return static_cast<int64_t>(size);
     });
-    const std::string message = Failure();
+    const std::string message = Failure(false, "", verify);
+    EXPECT_FALSE(converter_.Report().Verification());
+    EXPECT_FALSE(converter_.Report().Totals());
     const std::string what = failing.empty() ? "каталог " + database_ : "файл " + database_ + failing;
     EXPECT_EQ(message.substr(0, message.find('\n')), "Не удалось сохранить на диске " + what + ": Input/output error");
     EXPECT_NE(message.find("Преобразование прервано при сохранении таблиц на диске"), std::string::npos) << message;
@@ -197,6 +210,30 @@ TEST_F(RunFaultsTest, FlushThatFailsEndsTheRunWithoutTheSuccessLine) {
     EXPECT_EQ(window_.lines[window_.lines.size() - 3], "Удаление индексов успешно завершено");
     window_.lines.clear();
   }
+}
+
+TEST_F(RunFaultsTest, ChecksThatFailBesideTheFlushFailAfterTheSuccessLine) {
+  // The archive can no longer be opened once the run has deleted its index files: the
+  // control totals fail, after the read-back check, while the run itself succeeded.
+  std::atomic<bool> indexes_deleted{false};
+  SetFileOperationHook([&](FileOperation operation, const std::string& path) {
+    if (operation == FileOperation::kRemove && EndsWith(path, ".cdx")) indexes_deleted = true;
+    return !(indexes_deleted && operation == FileOperation::kOpen && EndsWith(path, "FULLSTORAGE.DB"));
+  });
+  converter_.SetLegacyDirectory(legacy_);
+  converter_.TakeDatabasePath(database_);
+  std::string message;
+  try {
+    converter_.RunAndVerify(window_);
+  } catch (const Exception& e) {
+    message = Cp1251ToUtf8(e.what());
+  }
+  EXPECT_NE(message.find("FULLSTORAGE"), std::string::npos) << message;
+  EXPECT_TRUE(LoggedSuccess());
+  EXPECT_TRUE(converter_.Report().Completed());
+  ASSERT_TRUE(converter_.Report().Verification());
+  EXPECT_TRUE(converter_.Report().Verification()->Clean());
+  EXPECT_FALSE(converter_.Report().Totals());
 }
 
 TEST_F(RunFaultsTest, LegacyReadFailureInTheMiddleOfAStage) {
