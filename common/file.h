@@ -52,6 +52,14 @@ class File {
   bool StartWriteBack(uint64_t offset, uint64_t length);
   // -1 on an error.
   int64_t Size() const;
+  // The size and the time of the last change together: equal stamps mean an unchanged file,
+  // as far as the system can tell. False on an error.
+  struct Stamp {
+    int64_t size = 0;
+    int64_t changed = 0;  // in the system's own units
+    bool operator==(const Stamp&) const = default;
+  };
+  bool GetStamp(Stamp& stamp) const;
 
   enum class LockResult { kLocked, kHeldElsewhere, kFailed };
   // Locks length bytes at offset exclusively, without waiting. Other processes and the other

@@ -140,6 +140,14 @@ int64_t File::Size() const {
   return st.st_size;
 }
 
+bool File::GetStamp(Stamp& stamp) const {
+  struct stat st {};
+  if (::fstat(Fd(handle_), &st) != 0) return false;
+  stamp.size = st.st_size;
+  stamp.changed = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
 File::LockResult File::LockRange(uint64_t offset, uint64_t length) {
   if (RefusedByFaultHook(FileOperation::kLock, path_)) return LockResult::kFailed;
   struct flock fl {};

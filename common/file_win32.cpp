@@ -161,6 +161,17 @@ int64_t File::Size() const {
   return -1;
 }
 
+bool File::GetStamp(Stamp& stamp) const {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(Native(handle_), &info)) {
+    win32::RecordLastError(path_);
+    return false;
+  }
+  stamp.size = int64_t((uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  stamp.changed = int64_t((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+  return true;
+}
+
 File::LockResult File::LockRange(uint64_t offset, uint64_t length) {
   const std::pair<uint64_t, uint64_t> range{offset, length};
   // Windows would refuse a second lock of the same handle on its own range.

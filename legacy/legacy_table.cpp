@@ -102,7 +102,7 @@ void TLegacyTable::Open() {
   const std::string db_path = FindFileIgnoringCase(directory_, table_name_ + ".DB");
   if (db_path.empty()) Fail(W("Не найдена таблица ") + table_name_ + W(" в каталоге ") + directory_);
   const std::string mb_path = FindFileIgnoringCase(directory_, table_name_ + ".MB");
-  reader_.Open(db_path, mb_path, table_name_);
+  reader_.Open(db_path, mb_path, table_name_, chains_);
   try {
     for (const TLegacyFieldDef& def : field_defs_) {
       if (FieldAbsent(def.name)) {

@@ -75,6 +75,10 @@ class TLegacyTable : NonCopyable {
   // The integer field that FindKey searches (DocumentID of tblDocument).
   void SetKeyField(std::string name) { key_field_ = std::move(name); }
 
+  // Where the table finds the chain of its file when it was walked before, and leaves it
+  // when not; null (the default) walks it at every Open.
+  void SetChainCache(ParadoxChainCache* chains) { chains_ = chains; }
+
   // Finds the .DB file (and the .MB beside it) without regard to case and opens them.
   // Throws ks::Exception naming the directory or the table when either is missing, and
   // the table and the file when a file is damaged.
@@ -117,6 +121,7 @@ class TLegacyTable : NonCopyable {
   std::vector<TLegacyFieldDef> field_defs_;
   std::vector<std::string> absent_;  // upper-case names
   ParadoxTable reader_;
+  ParadoxChainCache* chains_ = nullptr;
   std::vector<std::unique_ptr<TLegacyField>> fields_;  // built at Open and on demand
   size_t lookup_start_ = 0;
 };

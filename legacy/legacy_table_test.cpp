@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -125,6 +127,42 @@ TEST_F(LegacyTables, ProbeMakesMissingFieldsReadBlank) {
   testing::WritePxTable(dir_.Path() + "Document.DB", "", columns, {});
   ProbeLegacyStructure(main_.tblCheck, {&doc});
   EXPECT_FALSE(doc.FieldAbsent("nalvalue"));
+}
+
+TEST_F(LegacyTables, AChainWalkedOnceIsTakenAgainUntilTheFileChangesOrTheRunEnds) {
+  const std::string path = dir_.Path() + "FULLSTORAGE.DB";
+  std::vector<std::vector<PxValue>> rows;
+  for (int i = 0; i < 500; ++i) rows.push_back({int64_t{i}, int64_t{i % 97}});
+  testing::WritePxTable(path, "", {{"DocID", 0x04, 4}, {"ModelID", 0x04, 4}}, rows);
+  TLegacyTable& lines = main_.tblFullstorage;
+  ProbeLegacyStructure(main_.tblCheck, {&lines});  // walks the chain
+
+  // The first data block is made to point at itself, leaving size and time as they were:
+  // only a walk sees it.
+  const auto break_chain = [&](std::filesystem::file_time_type changed) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    unsigned char size[2];
+    file.seekg(2).read(reinterpret_cast<char*>(size), 2);
+    file.seekp(size[0] | size[1] << 8).write("\x01\x00", 2);
+    file.close();
+    std::filesystem::last_write_time(path, changed);
+  };
+  const auto walked = std::filesystem::last_write_time(path);
+  break_chain(walked);
+  lines.Open();
+  int count = 0;
+  for (lines.First(); !lines.Eof(); lines.Next()) EXPECT_EQ(lines.FieldByName("DocID").AsInteger(), count++);
+  EXPECT_EQ(count, 500);
+  lines.Close();
+
+  main_.chains.Clear();  // a new run
+  EXPECT_NE(ErrorOf([&] { lines.Open(); }).find(W("цепочка блоков замыкается")), std::string::npos);
+
+  testing::WritePxTable(path, "", {{"DocID", 0x04, 4}, {"ModelID", 0x04, 4}}, rows);
+  lines.Open();  // walked and kept again
+  lines.Close();
+  break_chain(std::filesystem::last_write_time(path) + std::chrono::seconds(1));  // changed since
+  EXPECT_NE(ErrorOf([&] { lines.Open(); }).find(W("цепочка блоков замыкается")), std::string::npos);
 }
 
 TEST_F(LegacyTables, FindKeyPositionsOnTheDocument) {

@@ -102,8 +102,12 @@ std::vector<TLegacyTable*> TLegacyDictTables::Tables() {
 }
 
 TLegacyMainTables::TLegacyMainTables() {
-  for (TLegacyTable* table : Tables()) DeclareLegacyTable(*table);
+  for (TLegacyTable* table : Tables()) {
+    DeclareLegacyTable(*table);
+    table->SetChainCache(&chains);
+  }
   DeclareLegacyTable(tblCheck);
+  tblCheck.SetChainCache(&chains);
 }
 
 std::vector<TLegacyTable*> TLegacyMainTables::Tables() {

@@ -23,7 +23,8 @@ struct TLegacyDictTables {
   TLegacyTable tblPeople{"tblPeople"};
 };
 
-// The archives and the probe table, owned by the main data module.
+// The archives and the probe table, owned by the main data module. They share the chains
+// of the files walked: the large archives are opened by the probe and by their stages.
 struct TLegacyMainTables {
   TLegacyMainTables();
   // The tables the stages read; tblCheck is not among them.
@@ -34,6 +35,8 @@ struct TLegacyMainTables {
   TLegacyTable tblMain{"tblMain"};
   TLegacyTable tblFullstorage{"tblFullstorage"};
   TLegacyTable tblCheck{"tblCheck"};
+  // Cleared at the start of each run, which walks every file afresh.
+  ParadoxChainCache chains;
 };
 
 // Declares the table name and fields of the legacy table with that component name

@@ -32,7 +32,8 @@ void ParadoxTable::FailCp1251(const std::string& detail) const {
 
 void ParadoxTable::Fail(const std::string& utf8_detail) const { FailCp1251(W(utf8_detail)); }
 
-void ParadoxTable::Open(const std::string& db_path, const std::string& blob_path, const std::string& label) {
+void ParadoxTable::Open(const std::string& db_path, const std::string& blob_path, const std::string& label,
+                        ParadoxChainCache* chains) {
   Close();
   label_ = label;
   if (!file_.Open(db_path, File::Mode::kReadOnly)) {
@@ -57,7 +58,15 @@ void ParadoxTable::Open(const std::string& db_path, const std::string& blob_path
         throw Exception(W("Ошибка чтения таблицы ") + label_ + " (" + blob_path + "): " + e.Message());
       }
     }
-    WalkChain();
+    File::Stamp stamp;
+    const bool stamped = chains != nullptr && file_.GetStamp(stamp);
+    if (const ParadoxChainCache::Chain* walked = stamped ? chains->Find(db_path, stamp) : nullptr) {
+      chain_ = walked->blocks;
+      record_count_ = walked->record_count;
+    } else {
+      WalkChain();
+      if (stamped) chains->Keep(db_path, {stamp, chain_, record_count_});
+    }
     ChooseCodePage();
   } catch (...) {
     Close();
@@ -137,6 +146,9 @@ CyrillicLetterCounts ParadoxTable::CountAlphaLetters() {
   constexpr int64_t kEnoughLetters = 4096;
   constexpr size_t kMostBlocks = 1024;
   CyrillicLetterCounts letters;
+  const bool has_alpha = std::any_of(header_.fields.begin(), header_.fields.end(),
+                                     [](const ParadoxField& f) { return f.type == ParadoxFieldType::kAlpha; });
+  if (!has_alpha) return letters;  // nothing to count: no block need be read
   for (size_t c = 0; c < chain_.size() && c < kMostBlocks && letters.Total() < kEnoughLetters; ++c) {
     const uint8_t* block = Block(chain_[c].block);
     for (uint32_t slot = 0; slot < chain_[c].records; ++slot) {
@@ -184,7 +196,7 @@ void ParadoxTable::Position(size_t chain_index, uint32_t slot) {
 
 void ParadoxTable::PositionOrdinal(uint32_t ordinal) {
   auto it = std::upper_bound(chain_.begin(), chain_.end(), ordinal,
-                             [](uint32_t n, const ChainBlock& b) { return n < b.first_record; });
+                             [](uint32_t n, const ParadoxChainBlock& b) { return n < b.first_record; });
   const size_t index = static_cast<size_t>(it - chain_.begin()) - 1;
   Position(index, ordinal - chain_[index].first_record);
 }

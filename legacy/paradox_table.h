@@ -15,6 +15,7 @@
 #include "common/file.h"
 #include "common/non_copyable.h"
 #include "legacy/paradox_blob_file.h"
+#include "legacy/paradox_chain_cache.h"
 #include "legacy/ordinal_index.h"
 #include "legacy/paradox_code_page.h"
 #include "legacy/paradox_header.h"
@@ -27,8 +28,10 @@ class ParadoxTable : NonCopyable {
   ~ParadoxTable();
 
   // Opens the data file and, when blob_path is not empty, its blob file; label names the
-  // table in messages. Walks the block chain once, so that a broken chain fails here.
-  void Open(const std::string& db_path, const std::string& blob_path, const std::string& label);
+  // table in messages. Walks the block chain once, so that a broken chain fails here;
+  // with chains, only when they hold no chain of this very file, and keeps it there.
+  void Open(const std::string& db_path, const std::string& blob_path, const std::string& label,
+            ParadoxChainCache* chains = nullptr);
   void Close();
   bool IsOpen() const { return file_.IsOpen(); }
 
@@ -71,12 +74,6 @@ class ParadoxTable : NonCopyable {
   bool Find(int field, int64_t key);
 
  private:
-  struct ChainBlock {
-    uint16_t block;
-    uint16_t records;
-    uint32_t first_record;  // ordinal of its first record in table order
-  };
-
   void WalkChain();
   // Counts the Cyrillic letters of the alpha fields along the chain (enough to decide).
   CyrillicLetterCounts CountAlphaLetters();
@@ -101,7 +98,7 @@ class ParadoxTable : NonCopyable {
   ParadoxBlobFile blobs_;
   std::string label_;
   ParadoxHeader header_;
-  std::vector<ChainBlock> chain_;
+  std::vector<ParadoxChainBlock> chain_;
   uint32_t record_count_ = 0;
 
   // A window of consecutive blocks read in one go.

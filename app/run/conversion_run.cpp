@@ -69,6 +69,7 @@ bool ConversionRun::Execute(const std::function<void()>& while_flushing) {
   }
   if (!DatabaseIsEmpty(main_.dtbKestrel) && !window_.ConfirmOkCancel(W(kQuestion))) return false;
 
+  main_.legacy.chains.Clear();
   ProbeLegacyStructure(main_.legacy.tblCheck, main_.legacy.Tables());
   ProbeLegacyStructure(main_.legacy.tblCheck, dict_.legacy.Tables());
 
@@ -115,6 +116,7 @@ void ConversionRun::LockDatabaseDirectory() {
 }
 
 void ConversionRun::Check() {
+  main_.legacy.chains.Clear();
   ProbeLegacyStructure(main_.legacy.tblCheck, main_.legacy.Tables());
   ProbeLegacyStructure(main_.legacy.tblCheck, dict_.legacy.Tables());
   try {
