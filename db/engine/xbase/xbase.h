@@ -87,7 +87,7 @@ int code4lockDelay(Code4* engine, int value);
 int code4unlockAutoSetCB(Code4* engine, int value);
 int code4safety(Code4* engine, int value);
 // Bytes of memory an index of a table opened or created afterwards may hold for the keys
-// of appended records (about 64 MiB by default); more go to sorted runs in temporary
+// of appended records (16 MiB by default); more go to sorted runs in temporary
 // files beside the index. Returns the old value.
 long code4indexMemory(Code4* engine, long bytes);
 
