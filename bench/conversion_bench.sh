@@ -77,6 +77,28 @@
 # pvm_irq_enable (page faults, system calls and the interrupts between the two virtual
 # processors): on this machine the hand-overs, the fresh memory and the second thread's
 # interrupts cost what the main thread saved.
+#
+# After three changes that cut wall time without adding processor time (the read-back check
+# and the control totals read the new files while a thread of its own waits for the flush
+# to the disk; a legacy table opened again in one run takes the block chain the probe
+# walked; 16 MiB of index keys per index before a sorted run goes to its file, instead of
+# 64), on 9 December 2026, load average about 1 (SCALES="1 4 8" RUNS=3 FLOOR_RUNS=1
+# REF_CLI=<57e8472's converter>):
+#   scale      records    in MiB   wall s    cpu s   records/s cpu us/rec peak MiB
+#   1x ref     1258046     402.5     5.43     5.00      231684      3.97      119
+#   1x         1258046     402.5     3.35     3.90      375536      3.10       64
+#   4x ref     5032046    1587.1    20.78    19.25      242158      3.83      155
+#   4x         5032046    1587.1    12.90    15.14      390081      3.01       91
+#   8x ref    10064046    3140.1    45.99    43.69      218831      4.34      199
+#   8x        10064046    3140.1    29.70    34.42      338857      3.42      122
+# Wall time against 57e8472: 0.62, 0.62 and 0.65; per record 2.66, 2.56 and 2.95 us. Each
+# change alone, five interleaved 1x pairs: the checks beside the flush 3.9 -> 3.6 s (the
+# first fsync waits 0.25-0.37 s for the disk however long the run paused before it), the
+# kept chains 3.9 -> 3.65 s, the smaller key buffers 3.5 -> 3.3 s with 4.1 -> 3.9 s of
+# processor time (fewer fresh pages to fault in, and runs that stay in the caches; 8 and
+# 32 MiB were slower, 4 MiB slower still). At 8x the kernel's copy of the written bytes
+# into fresh page-cache pages takes 13% of the cycles against 3.6% at 1x: per record, 8x
+# stays about 11% above 1x.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
