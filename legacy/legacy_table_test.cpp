@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <tuple>
 
 #include "common/codepage.h"
 #include "common/exception.h"
@@ -131,38 +132,32 @@ TEST_F(LegacyTables, ProbeMakesMissingFieldsReadBlank) {
 
 TEST_F(LegacyTables, AChainWalkedOnceIsTakenAgainUntilTheFileChangesOrTheRunEnds) {
   const std::string path = dir_.Path() + "FULLSTORAGE.DB";
-  std::vector<std::vector<PxValue>> rows;
-  for (int i = 0; i < 500; ++i) rows.push_back({int64_t{i}, int64_t{i % 97}});
-  testing::WritePxTable(path, "", {{"DocID", 0x04, 4}, {"ModelID", 0x04, 4}}, rows);
   TLegacyTable& lines = main_.tblFullstorage;
-  ProbeLegacyStructure(main_.tblCheck, {&lines});  // walks the chain
-
-  // The first data block is made to point at itself, leaving size and time as they were:
-  // only a walk sees it.
-  const auto break_chain = [&](std::filesystem::file_time_type changed) {
+  // Each case: the table is written and walked, then its first data block is made to point
+  // at itself (only a walk sees that) with the file's time moved by `later`.
+  for (const auto& [later, new_run, chain_kept] : {std::tuple{0, false, true}, {0, true, false}, {1, false, false}}) {
+    SCOPED_TRACE(std::to_string(later) + (new_run ? " new run" : ""));
+    std::vector<std::vector<PxValue>> rows;
+    for (int i = 0; i < 500; ++i) rows.push_back({int64_t{i}, int64_t{i % 97}});
+    testing::WritePxTable(path, "", {{"DocID", 0x04, 4}, {"ModelID", 0x04, 4}}, rows);
+    ProbeLegacyStructure(main_.tblCheck, {&lines});
+    const auto walked = std::filesystem::last_write_time(path);
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
     unsigned char size[2];
     file.seekg(2).read(reinterpret_cast<char*>(size), 2);
     file.seekp(size[0] | size[1] << 8).write("\x01\x00", 2);
     file.close();
-    std::filesystem::last_write_time(path, changed);
-  };
-  const auto walked = std::filesystem::last_write_time(path);
-  break_chain(walked);
-  lines.Open();
-  int count = 0;
-  for (lines.First(); !lines.Eof(); lines.Next()) EXPECT_EQ(lines.FieldByName("DocID").AsInteger(), count++);
-  EXPECT_EQ(count, 500);
-  lines.Close();
-
-  main_.chains.Clear();  // a new run
-  EXPECT_NE(ErrorOf([&] { lines.Open(); }).find(W("цепочка блоков замыкается")), std::string::npos);
-
-  testing::WritePxTable(path, "", {{"DocID", 0x04, 4}, {"ModelID", 0x04, 4}}, rows);
-  lines.Open();  // walked and kept again
-  lines.Close();
-  break_chain(std::filesystem::last_write_time(path) + std::chrono::seconds(1));  // changed since
-  EXPECT_NE(ErrorOf([&] { lines.Open(); }).find(W("цепочка блоков замыкается")), std::string::npos);
+    std::filesystem::last_write_time(path, walked + std::chrono::seconds(later));
+    if (new_run) main_.chains.Clear();
+    const std::string error = ErrorOf([&] {
+      lines.Open();
+      int count = 0;
+      for (lines.First(); !lines.Eof(); lines.Next()) EXPECT_EQ(lines.FieldByName("DocID").AsInteger(), count++);
+      EXPECT_EQ(count, 500);
+      lines.Close();
+    });
+    EXPECT_EQ(error.find(W("цепочка блоков замыкается")) == std::string::npos, chain_kept) << error;
+  }
 }
 
 TEST_F(LegacyTables, FindKeyPositionsOnTheDocument) {
